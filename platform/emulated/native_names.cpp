@@ -54,12 +54,10 @@ std::string Utf8ToCp1252(const std::string& text) {
   while (i < text.size()) {
     const auto b = static_cast<unsigned char>(text[i]);
     int extra = b < 0x80 ? 0 : (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : (b & 0xF8) == 0xF0 ? 3 : -1;
-    if (extra < 0 || i + extra >= text.size() + (extra == 0 ? 1 : 0)) {
-      if (extra != 0) {
-        out += '?';
-        ++i;
-        continue;
-      }
+    if (extra < 0) {
+      out += '?';
+      ++i;
+      continue;
     }
     char32_t c = extra == 0 ? b : b & (0x3F >> extra);
     bool valid = true;
