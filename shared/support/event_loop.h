@@ -53,6 +53,20 @@ class EventLoop {
   virtual void Quit() = 0;
 
   virtual bool IsLoopThread() const = 0;
+
+  // The loop of the calling thread, or null. Routines that keep window
+  // messages flowing while they wait (a command being awaited) pump this one.
+  static EventLoop* Current();
+
+ protected:
+  // Implementations register themselves for the thread they run on.
+  static void SetCurrent(EventLoop* loop);
 };
+
+// The clock of the process's time-dependent routines (service waits, time
+// stamps). A SystemClock unless a test or tool installs another; the clock
+// must outlive its use.
+Clock& ProcessClock();
+void SetProcessClock(Clock* clock);  // null restores the system clock
 
 }  // namespace zl

@@ -7,9 +7,10 @@ namespace zl {
 
 using std::chrono::milliseconds;
 
-PollEventLoop::PollEventLoop(Clock& clock) : clock_(clock), owner_(std::this_thread::get_id()) {}
+PollEventLoop::PollEventLoop(Clock& clock) : clock_(clock), owner_(std::this_thread::get_id()) { SetCurrent(this); }
 
 PollEventLoop::~PollEventLoop() {
+  if (Current() == this) SetCurrent(nullptr);
   // Release callers still blocked in Synchronize: their call never runs.
   std::lock_guard lock(callsLock_);
   for (SyncCall* call : syncCalls_) {
@@ -20,7 +21,10 @@ PollEventLoop::~PollEventLoop() {
   callsDone_.notify_all();
 }
 
-void PollEventLoop::AdoptCurrentThread() { owner_ = std::this_thread::get_id(); }
+void PollEventLoop::AdoptCurrentThread() {
+  owner_ = std::this_thread::get_id();
+  SetCurrent(this);
+}
 
 bool PollEventLoop::IsLoopThread() const { return owner_.load() == std::this_thread::get_id(); }
 

@@ -21,7 +21,7 @@ namespace zl {
 
 class PollEventLoop final : public EventLoop {
  public:
-  // The loop belongs to the thread that creates it.
+  // The loop belongs to the thread that creates it and becomes its Current().
   explicit PollEventLoop(Clock& clock);
   ~PollEventLoop() override;
 
@@ -49,7 +49,7 @@ class PollEventLoop final : public EventLoop {
   bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds ioLimit = std::chrono::seconds(10));
 
   // Transfers the loop to the calling thread (for a loop created on one
-  // thread and run on another).
+  // thread and run on another) and makes it that thread's Current().
   void AdoptCurrentThread();
 
  private:
