@@ -30,6 +30,8 @@ class TrkClientSocket : public EventSender {
   // Setting it true in a blocking ClientType raises SocketError.
   bool Active() const { return connector_.Active(); }
   void SetActive(bool active);
+  // A connect is under way (Active is still false).
+  bool Connecting() const { return connector_.Connecting(); }
   const std::string& Address() const { return connector_.Address; }
   void SetAddress(std::string address) { connector_.Address = std::move(address); }
   TClientType ClientType() const { return clientType_; }

@@ -22,7 +22,9 @@ void TrkConnectionItem::ResetReceive() {
 void TrkConnectionItem::CloseSocket() {
   if (!socket_) return;
   // Closing raises the closed notification, whose reaction may let go of the
-  // connection; hold it until this is done.
+  // connection and of this item (a server releases the item of a closed
+  // connection); hold both until this is done.
+  const std::shared_ptr<TrkConnectionItem> keepAlive = weak_from_this().lock();
   std::shared_ptr<SocketConnection> socket = socket_;
   try {
     socket->Close();
@@ -123,10 +125,12 @@ void TrkConnectionItem::HandleError(TErrorEvent kind) {
     case eeReceive:
       ResetReceive();
       break;
-    case eeDisconnect:
+    case eeDisconnect: {
+      const std::shared_ptr<TrkConnectionItem> keepAlive = weak_from_this().lock();
       CloseSocket();
       ResetReceive();
       break;
+    }
     default:
       break;
   }
