@@ -2,6 +2,7 @@
 // while more bytes, or the end of the connection, arrive on the same connection.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -59,9 +60,11 @@ TEST_F(ReentrantReadTest, ServerItemReleasedDuringItsOwnHandlerStaysValidUntilTh
   StartServer();
   ConnectClient();
   int disconnects = 0;
+  std::weak_ptr<TrkConnectionItem> released;
   server.OnClientDisconnect = [&](EventSender*, TrkConnectionItem& item) {
     EXPECT_EQ(server.Connections().Count(), 0u);
     EXPECT_TRUE(item.Reading());  // the handler below is still running on it
+    released = item.weak_from_this();
     ++disconnects;
   };
   server.OnClientReadComplete = [&](EventSender*, TrkConnectionItem& item, TMemoryStream& payload) {
@@ -70,12 +73,14 @@ TEST_F(ReentrantReadTest, ServerItemReleasedDuringItsOwnHandlerStaysValidUntilTh
     loop.RunUntil([&] { return disconnects == 1; }, std::chrono::seconds(10));
     // The item has left Connections; it is still whole while this handler runs.
     EXPECT_FALSE(item.IsConnected());
+    EXPECT_FALSE(released.expired());
     item.Send(StreamOf("into the void"));
   };
   client.ConnectionItem().Send(StreamOf("bye"));
   ASSERT_TRUE(RunUntil([&] { return disconnects == 1 && serverReceived.size() == 1; }));
   loop.RunUntilIdle();
   EXPECT_EQ(server.Connections().Count(), 0u);
+  EXPECT_TRUE(released.expired());  // released once the read was over
 }
 
 }  // namespace

@@ -79,15 +79,19 @@ TEST_F(SocketComponentsTest, ServerKeepsConnectionsInOrderAndRemovesOneBeforeIts
   ASSERT_EQ(accepted.size(), 3u);
 
   int disconnects = 0;
+  std::weak_ptr<TrkConnectionItem> released;
   server.OnClientDisconnect = [&](EventSender* sender, TrkConnectionItem& item) {
     EXPECT_EQ(sender, &server);
     EXPECT_EQ(&item, accepted[1]);
     EXPECT_EQ(server.Connections().Count(), 2u);  // already gone from the list
     EXPECT_EQ(server.Connections().IndexOf(&item), -1);
+    released = item.weak_from_this();
+    EXPECT_FALSE(released.expired());  // whole while the handler runs
     ++disconnects;
   };
   second.SetActive(false);
   ASSERT_TRUE(RunUntil([&] { return disconnects == 1; }));
+  EXPECT_TRUE(released.expired());  // and released once it has returned
   ASSERT_EQ(server.Connections().Count(), 2u);
   EXPECT_EQ(&server.Connections()[0], accepted[0]);
   EXPECT_EQ(&server.Connections()[1], accepted[2]);
@@ -177,9 +181,13 @@ TEST_F(SocketComponentsTest, DeactivatingTheServerClosesEverythingWithoutDisconn
 
   int serverDisconnects = 0;
   server.OnClientDisconnect = [&](EventSender*, TrkConnectionItem&) { ++serverDisconnects; };
+  const std::weak_ptr<TrkConnectionItem> items[] = {server.Connections()[0].weak_from_this(),
+                                                    server.Connections()[1].weak_from_this()};
   server.SetActive(false);
   EXPECT_FALSE(server.Active());
   EXPECT_EQ(server.Connections().Count(), 0u);
+  EXPECT_TRUE(items[0].expired());
+  EXPECT_TRUE(items[1].expired());
   ASSERT_TRUE(RunUntil([&] { return !client.Active() && !second.Active(); }));
   EXPECT_EQ(serverDisconnects, 0);
 }
@@ -192,7 +200,9 @@ TEST_F(SocketComponentsTest, DestroyingTheServerClosesItsConnections) {
   client.SetPort(owned->BoundPort());
   client.SetActive(true);
   ASSERT_TRUE(RunUntil([&] { return client.Active() && owned->Connections().Count() == 1; }));
+  const std::weak_ptr<TrkConnectionItem> item = owned->Connections()[0].weak_from_this();
   owned.reset();
+  EXPECT_TRUE(item.expired());
   ASSERT_TRUE(RunUntil([&] { return !client.Active(); }));
 }
 
