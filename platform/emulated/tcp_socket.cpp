@@ -56,7 +56,7 @@ bool ParseDottedIPv4(const std::string& text, IPv4Address& address) {
 bool LookupHostIPv4(const std::string& host, IPv4Address& address, int& error) {
   if (ParseDottedIPv4(host, address)) return true;
   if (host.empty()) {
-    error = EINVAL;
+    error = NameNotFoundError();
     return false;
   }
   addrinfo hints{};
@@ -65,7 +65,7 @@ bool LookupHostIPv4(const std::string& host, IPv4Address& address, int& error) {
   addrinfo* found = nullptr;
   const int rc = getaddrinfo(host.c_str(), nullptr, &hints, &found);
   if (rc != 0 || found == nullptr) {
-    error = rc == EAI_SYSTEM ? errno : EHOSTUNREACH;
+    error = rc == EAI_SYSTEM ? errno : NameNotFoundError();
     return false;
   }
   address = ntohl(reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr.s_addr);
@@ -83,6 +83,8 @@ bool LookupServicePort(const std::string& service, std::uint16_t& port) {
   port = ntohs(static_cast<std::uint16_t>(result->s_port));
   return true;
 }
+
+int NameNotFoundError() { return EHOSTUNREACH; }
 
 SocketHandle ListenTcp(const std::string& bindAddress, std::uint16_t port, int& error) {
   IPv4Address address = INADDR_ANY;

@@ -38,10 +38,7 @@ void ConnectingSocket::Open() {
     port = static_cast<std::uint16_t>(Port);
   }
   if (!found || !portKnown) {
-    // The layer's codes are platform numbers; a lookup that failed without
-    // one still has to be reported as an error, hence -1.
-    const int code = lookupError != 0 ? lookupError : -1;
-    return Fail(eeLookup, code);
+    return Fail(eeLookup, lookupError != 0 ? lookupError : platform::NameNotFoundError());
   }
 
   platform::SocketHandle socket = platform::kInvalidSocket;

@@ -17,7 +17,7 @@ void ListeningSocket::Open() {
   std::uint16_t port = 0;
   if (!Service.empty()) {
     if (!platform::LookupServicePort(Service, port)) {
-      throw SocketError(eeLookup, 0, "unknown service \"" + Service + "\"");
+      throw SocketError(eeLookup, platform::NameNotFoundError(), "unknown service \"" + Service + "\"");
     }
   } else if (Port < 0 || Port > 65535) {
     throw SocketError(eeGeneral, 0, "port " + std::to_string(Port) + " out of range");

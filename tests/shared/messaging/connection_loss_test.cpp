@@ -94,6 +94,16 @@ TEST_F(ConnectionLossTest, ErrorCodeLeftSetByTheHandlerIsRaisedBySocketLayer) {
     EXPECT_FALSE(connector.Active());
     EXPECT_FALSE(connector.Connecting());
   }
+
+  // A lookup fails inside Open, so that is where the error surfaces.
+  ConnectingSocket unresolvable(loop);
+  unresolvable.Host = "127.0.0.1";
+  unresolvable.Service = "zephlink-no-such-service";
+  TErrorEvent seenKind = eeGeneral;
+  unresolvable.OnError = [&](SocketConnection*, TErrorEvent kind, int&) { seenKind = kind; };
+  EXPECT_THROW(unresolvable.Open(), SocketError);
+  EXPECT_EQ(seenKind, eeLookup);
+  EXPECT_FALSE(unresolvable.Connecting());
 }
 
 }  // namespace

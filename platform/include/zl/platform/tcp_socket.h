@@ -36,6 +36,9 @@ bool LookupHostIPv4(const std::string& host, IPv4Address& address, int& error);
 bool ParseDottedIPv4(const std::string& text, IPv4Address& address);
 // A TCP service name ("http") to its port; false when unknown.
 bool LookupServicePort(const std::string& service, std::uint16_t& port);
+// The error code that stands for a host, address or service that cannot be
+// resolved, where the lookup itself gave none.
+int NameNotFoundError();
 
 // Creates a listening socket on `port` (0 = any free port) of `bindAddress`,
 // or of every local IPv4 address when `bindAddress` is empty. Returns
