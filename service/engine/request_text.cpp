@@ -9,13 +9,17 @@ bool IsTrimmed(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
 char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// The trimmed text after the marker up to the terminator, trimmed; empty when
-// either is missing.
+std::string_view SkipLeadingTrimmed(std::string_view text) noexcept {
+  while (!text.empty() && IsTrimmed(text.front())) text.remove_prefix(1);
+  return text;
+}
+
+// The text after the marker, leading blanks skipped, up to the terminator,
+// trimmed; empty when either is missing.
 std::string_view FindField(std::string_view text, std::string_view marker, std::string_view terminator) noexcept {
-  text = TrimText(text);
   const std::size_t at = text.find(marker);
   if (at == std::string_view::npos) return {};
-  const std::string_view rest = TrimText(text.substr(at + marker.size()));
+  const std::string_view rest = SkipLeadingTrimmed(text.substr(at + marker.size()));
   const std::size_t end = rest.find(terminator);
   if (end == std::string_view::npos) return {};
   return TrimText(rest.substr(0, end));
@@ -38,12 +42,14 @@ std::string_view TrimText(std::string_view text) noexcept {
 }
 
 std::string_view FindRequestHost(std::string_view requestText) noexcept {
+  // The line end is looked for before the text's tail is trimmed, so a frame
+  // that ends right after the host line's CR LF still yields its host.
   return FindField(requestText, "Host:", "\r\n");
 }
 
 std::string ExtractHostUrl(std::string_view requestText) {
-  // A found host is never empty: the text after "Host:" is trimmed, so its
-  // first character precedes the CR LF and survives the final trim.
+  // A found host is never empty: blanks after "Host:" are skipped, so the
+  // first character kept precedes the CR LF and survives the final trim.
   const std::string_view host = FindRequestHost(requestText);
   if (host.empty()) return {};
   std::string url = "http://";
@@ -51,7 +57,9 @@ std::string ExtractHostUrl(std::string_view requestText) {
   return url;
 }
 
-std::string_view FindRequestPath(std::string_view requestText) noexcept { return FindField(requestText, "GET", " "); }
+std::string_view FindRequestPath(std::string_view requestText) noexcept {
+  return FindField(TrimText(requestText), "GET", " ");
+}
 
 std::string ExtractRequestPath(std::string_view requestText) { return std::string(FindRequestPath(requestText)); }
 

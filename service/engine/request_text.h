@@ -17,8 +17,9 @@ inline constexpr std::array<std::string_view, 9> SkippedExtensions = {
 // Without leading and trailing characters of codes 0 to 32.
 std::string_view TrimText(std::string_view text) noexcept;
 
-// The host: the trimmed text after "Host:" up to the first CR LF that follows
-// it, trimmed. Empty when there is no "Host:" or no CR LF after it.
+// The host: the text after "Host:", leading blanks skipped, up to the first
+// CR LF that follows, trimmed. Empty when there is no "Host:" or no CR LF
+// after it; a CR LF that ends the frame counts.
 std::string_view FindRequestHost(std::string_view requestText) noexcept;
 // "http://" followed by the host, or "" when there is none.
 std::string ExtractHostUrl(std::string_view requestText);

@@ -22,7 +22,7 @@ void AppendEscapedControls(std::string& out, std::string_view bytes) {
 bool ComposeUrlLogLine(std::string_view clientMac, const std::uint8_t* frame, std::size_t length,
                        const LocalDateTime& seen, std::string& line) {
   // Every byte of the frame, headers and NULs included, is one character.
-  const std::string_view requestText = TrimText({reinterpret_cast<const char*>(frame), length});
+  const std::string_view requestText(reinterpret_cast<const char*>(frame), length);
   const std::string_view host = FindRequestHost(requestText);
   if (host.empty()) return false;
   const std::string_view path = FindRequestPath(requestText);
