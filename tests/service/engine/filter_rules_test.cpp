@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <string>
 #include <vector>
 
@@ -35,6 +37,7 @@ struct VerdictCase {
   Protocol protocol;
   std::vector<int> allowed;
   std::vector<int> refused;
+  friend void PrintTo(const VerdictCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class RuleVerdictTable : public ::testing::TestWithParam<VerdictCase> {};

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -122,6 +124,7 @@ struct FrameCase {
   Verdict verdict;
   std::vector<AddressPair> noted;  // destination, source
   bool logCandidate;
+  friend void PrintTo(const FrameCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class FrameJudgementTable : public ::testing::TestWithParam<FrameCase> {};

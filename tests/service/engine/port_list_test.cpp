@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <variant>
 
 namespace zl::engine {
@@ -29,6 +31,7 @@ std::vector<Item> Items(const PortList& list) {
 struct PortListCase {
   const char* value;
   std::vector<Item> items;
+  friend void PrintTo(const PortListCase& c, std::ostream* os) { *os << '"' << c.value << '"'; }
 };
 
 class PortListTable : public ::testing::TestWithParam<PortListCase> {};

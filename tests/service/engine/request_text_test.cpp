@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <string>
 #include <vector>
 
@@ -14,6 +16,7 @@ struct RequestCase {
   std::string hostUrl;
   std::string path;
   bool loggable;
+  friend void PrintTo(const RequestCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class RequestTextTable : public ::testing::TestWithParam<RequestCase> {};

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
@@ -74,6 +76,7 @@ struct LineCase {
   std::string payload;
   bool logged;
   std::string url;
+  friend void PrintTo(const LineCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class UrlLogLineTable : public ::testing::TestWithParam<LineCase> {};
