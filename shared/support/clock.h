@@ -8,19 +8,11 @@
 #include <cstdint>
 #include <mutex>
 
+#include "zl/platform/local_date_time.h"
+
 namespace zl {
 
-struct LocalDateTime {
-  int year = 2000;
-  int month = 1;  // 1..12
-  int day = 1;    // 1..31
-  int hour = 0;
-  int minute = 0;
-  int second = 0;
-  int millisecond = 0;
-
-  friend bool operator==(const LocalDateTime&, const LocalDateTime&) = default;
-};
+using LocalDateTime = platform::LocalDateTime;
 
 class Clock {
  public:

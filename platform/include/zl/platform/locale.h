@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "shared/support/clock.h"
+#include "zl/platform/local_date_time.h"
 
 namespace zl::platform {
 
