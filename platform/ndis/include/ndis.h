@@ -182,6 +182,12 @@ FORCEINLINE PVOID InterlockedExchangePointer(PVOID volatile* target, PVOID value
   return __atomic_exchange_n(target, value, __ATOMIC_SEQ_CST);
 }
 // Plain (unfenced) reads and writes of shared values that are read without a lock.
+FORCEINLINE PVOID ReadPointerNoFence(PVOID const volatile* source) {
+  return __atomic_load_n(source, __ATOMIC_ACQUIRE);
+}
+FORCEINLINE VOID WritePointerNoFence(PVOID volatile* destination, PVOID value) {
+  __atomic_store_n(destination, value, __ATOMIC_RELEASE);
+}
 FORCEINLINE ULONG ReadULongNoFence(ULONG const volatile* source) {
   return __atomic_load_n(source, __ATOMIC_RELAXED);
 }
