@@ -52,7 +52,10 @@ struct HostAccess {
     if (characteristics->SetOptionsHandler != nullptr) {
       host.setOptionsStatus_ = characteristics->SetOptionsHandler(*handle, context);
     }
-    if (host.bindDuringRegistration_) host.BindAll();
+    if (host.bindDuringRegistration_) {
+      host.BindAll();
+      if (host.registrationBindHook_) host.registrationBindHook_();
+    }
     return NDIS_STATUS_SUCCESS;
   }
 

@@ -107,6 +107,8 @@ class KernelHost {
   // When set, registration attaches and restarts every adapter before it returns,
   // as NDIS may do, so that modules run before the driver's start has finished.
   void BindDuringRegistration(bool bind) { bindDuringRegistration_ = bind; }
+  // Runs right after those modules have started, still inside the registration.
+  void SetRegistrationBindHook(std::function<void()> hook) { registrationBindHook_ = std::move(hook); }
   // The next NdisFSetAttributes fails with this status (0: succeed).
   void FailSetAttributes(NDIS_STATUS status) { failSetAttributes_ = status; }
   NDIS_STATUS TakeSetAttributesFailure();
@@ -181,6 +183,7 @@ class KernelHost {
   std::atomic<bool> failNblPool_{false};
   std::atomic<bool> failNblAllocation_{false};
   bool bindDuringRegistration_ = false;
+  std::function<void()> registrationBindHook_;
   NDIS_STATUS failSetAttributes_ = NDIS_STATUS_SUCCESS;
   std::mutex completionMutex_;
   std::map<PIRP, std::pair<NTSTATUS, ULONG_PTR>> completions_;
