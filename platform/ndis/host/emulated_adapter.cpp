@@ -100,10 +100,12 @@ PNET_BUFFER_LIST EmulatedAdapter::BuildChain(const std::vector<ListSpec>& specs,
         std::vector<std::uint8_t> memory(i == 0 ? frame.leadingBytes : 0, 0xEE);
         memory.insert(memory.end(), frame.bytes.begin() + long(taken), frame.bytes.begin() + long(taken + part));
         taken += part;
+        const ULONG byteCount = ULONG(memory.size());
+        if (memory.empty()) memory.push_back(0xEE);  // an empty descriptor still has an address
         auto mdl = std::make_unique<MDL>();
         *mdl = MDL{};
         mdl->StartVa = memory.data();
-        mdl->ByteCount = ULONG(memory.size());
+        mdl->ByteCount = byteCount;
         if (frame.unmappable) {
           mdl->Process = kUnmappablePages;
         } else if (!frame.needsMapping) {
