@@ -1,5 +1,6 @@
 #include "zl/ndishost/pool_accounting.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -92,6 +93,7 @@ std::vector<std::string> PoolAccounting::Leaks() const {
     leaks.push_back(TagText(tag) + ": " + std::to_string(entry.first) + " allocations (" +
                     std::to_string(entry.second) + " bytes)");
   }
+  std::sort(leaks.begin(), leaks.end());
   return leaks;
 }
 
