@@ -217,6 +217,8 @@ void EmulatedAdapter::MiniportSend(PNET_BUFFER_LIST chain, NDIS_PORT_NUMBER port
   std::vector<DeliveredFrame> frames;
   for (PNET_BUFFER_LIST list = chain; list != nullptr; list = NET_BUFFER_LIST_NEXT_NBL(list)) {
     for (PNET_BUFFER nb = NET_BUFFER_LIST_FIRST_NB(list); nb != nullptr; nb = NET_BUFFER_NEXT_NB(nb)) {
+      ++miniportFrameCount_;
+      if (!recording_) continue;
       DeliveredFrame frame = ReadFrame(nb, list, nullptr);
       frame.port = port;
       frame.flags = flags;
@@ -295,13 +297,15 @@ void EmulatedAdapter::StackIndicate(PNET_BUFFER_LIST chain, NDIS_PORT_NUMBER por
   std::vector<DeliveredFrame> frames;
   for (PNET_BUFFER_LIST list : lists) {
     for (PNET_BUFFER nb = NET_BUFFER_LIST_FIRST_NB(list); nb != nullptr; nb = NET_BUFFER_NEXT_NB(nb)) {
+      ++stackFrameCount_;
+      if (!recording_) continue;
       DeliveredFrame frame = ReadFrame(nb, list, nullptr);
       frame.port = port;
       frame.flags = flags;
       frames.push_back(std::move(frame));
     }
   }
-  {
+  if (!frames.empty()) {
     std::lock_guard lock(mutex_);
     for (auto& frame : frames) stackFrames_.push_back(std::move(frame));
   }

@@ -101,6 +101,11 @@ class EmulatedAdapter {
   // stay out until they are returned; with it they must be left alone.
   void ReceiveFromMiniport(const std::vector<ListSpec>& chain, ULONG receiveFlags = 0);
 
+  // With recording off (benchmarks) frames are only counted, not kept.
+  void SetRecording(bool record) { recording_ = record; }
+  long MiniportFrameCount() const { return miniportFrameCount_.load(); }
+  long StackFrameCount() const { return stackFrameCount_.load(); }
+
   std::vector<DeliveredFrame> TakeMiniportFrames();
   std::vector<DeliveredFrame> TakeStackFrames();
   // Statuses with which the stack's lists came back, in order of completion.
@@ -192,6 +197,9 @@ class EmulatedAdapter {
   std::vector<PVOID> cancelIds_;
   NDIS_STATUS netPnPAnswer_ = NDIS_STATUS_SUCCESS;
 
+  std::atomic<bool> recording_{true};
+  std::atomic<long> miniportFrameCount_{0};
+  std::atomic<long> stackFrameCount_{0};
   std::atomic<long> stackOutstanding_{0};
   std::atomic<long> miniportOutstanding_{0};
   std::atomic<long> miniportReturned_{0};
