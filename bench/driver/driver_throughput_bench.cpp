@@ -21,12 +21,12 @@
 namespace {
 
 using zl::ndishost::EmulatedAdapter;
-using zl::ndishost::ListSpec;
+using zl::ndishost::ListShape;
 
 enum class Direction { Outbound, Inbound };
 
-std::vector<ListSpec> OneFrame(std::size_t size) {
-  ListSpec list;
+std::vector<ListShape> OneFrame(std::size_t size) {
+  ListShape list;
   std::vector<std::uint8_t> frame(size);
   for (std::size_t i = 0; i < size; ++i) frame[i] = std::uint8_t(i);
   frame[0] = 0x02;  // an individual destination
@@ -78,7 +78,7 @@ Bench& TheBench() {
   return bench;
 }
 
-void Deliver(EmulatedAdapter& adapter, Direction direction, const std::vector<ListSpec>& frame) {
+void Deliver(EmulatedAdapter& adapter, Direction direction, const std::vector<ListShape>& frame) {
   if (direction == Direction::Outbound) {
     adapter.SendFromStack(frame);
   } else {
@@ -86,7 +86,7 @@ void Deliver(EmulatedAdapter& adapter, Direction direction, const std::vector<Li
   }
 }
 
-double HostOnlyNanoseconds(Direction direction, const std::vector<ListSpec>& frame) {
+double HostOnlyNanoseconds(Direction direction, const std::vector<ListShape>& frame) {
   constexpr long kRounds = 20000;
   const auto start = std::chrono::steady_clock::now();
   for (long i = 0; i < kRounds; ++i) Deliver(*TheBench().bare, direction, frame);

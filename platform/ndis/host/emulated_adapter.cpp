@@ -72,23 +72,23 @@ void EmulatedAdapter::NoteAttributesSeenAbove(const NDIS_RESTART_GENERAL_ATTRIBU
   attributesSeenAbove_ = attributes;
 }
 
-PNET_BUFFER_LIST EmulatedAdapter::BuildChain(const std::vector<ListSpec>& specs, int ownerTag, HostChain*& owner) {
+PNET_BUFFER_LIST EmulatedAdapter::BuildChain(const std::vector<ListShape>& shapes, int ownerTag, HostChain*& owner) {
   auto chain = std::make_unique<HostChain>();
   const Owner who = ownerTag == 0 ? Owner::Stack : Owner::Miniport;
   PNET_BUFFER_LIST head = nullptr;
   PNET_BUFFER_LIST* tail = &head;
-  for (const ListSpec& spec : specs) {
+  for (const ListShape& shape : shapes) {
     auto list = std::make_unique<NET_BUFFER_LIST>();
     *list = NET_BUFFER_LIST{};
     list->NdisPoolHandle = who == Owner::Stack ? &kStackPoolSentinel : &kMiniportPoolSentinel;
-    if (spec.loopback) NdisSetNblFlag(list.get(), NDIS_NBL_FLAGS_IS_LOOPBACK_PACKET);
-    NET_BUFFER_LIST_INFO(list.get(), Ieee8021QNetBufferListInfo) = reinterpret_cast<PVOID>(std::uintptr_t(spec.ieee8021q));
-    NET_BUFFER_LIST_INFO(list.get(), NetBufferListFrameType) = reinterpret_cast<PVOID>(std::uintptr_t(spec.frameType));
+    if (shape.loopback) NdisSetNblFlag(list.get(), NDIS_NBL_FLAGS_IS_LOOPBACK_PACKET);
+    NET_BUFFER_LIST_INFO(list.get(), Ieee8021QNetBufferListInfo) = reinterpret_cast<PVOID>(std::uintptr_t(shape.ieee8021q));
+    NET_BUFFER_LIST_INFO(list.get(), NetBufferListFrameType) = reinterpret_cast<PVOID>(std::uintptr_t(shape.frameType));
     OwnerSlots(list.get(), who)[0] = chain.get();
     OwnerSlots(list.get(), who)[1] = reinterpret_cast<PVOID>(kListOut);
 
     PNET_BUFFER* nbTail = &list->FirstNetBuffer;
-    for (const FrameSpec& frame : spec.frames) {
+    for (const FrameShape& frame : shape.frames) {
       auto nb = std::make_unique<NET_BUFFER>();
       *nb = NET_BUFFER{};
       std::vector<std::size_t> sizes = frame.descriptorSizes;
@@ -166,14 +166,14 @@ void EmulatedAdapter::ReleaseList(PNET_BUFFER_LIST list) {
   if (chain->out.fetch_sub(1) == 1) delete chain;
 }
 
-void EmulatedAdapter::SendFromStack(const std::vector<ListSpec>& specs, ULONG sendFlags) {
+void EmulatedAdapter::SendFromStack(const std::vector<ListShape>& shapes, ULONG sendFlags) {
   HostChain* owner = nullptr;
-  PNET_BUFFER_LIST chain = BuildChain(specs, 0, owner);
+  PNET_BUFFER_LIST chain = BuildChain(shapes, 0, owner);
   if (chain == nullptr) {
     delete owner;
     return;
   }
-  stackOutstanding_ += long(specs.size());
+  stackOutstanding_ += long(shapes.size());
   std::shared_lock gate(gate_);
   IrqlScope irql(NDIS_TEST_SEND_AT_DISPATCH_LEVEL(sendFlags));
   if (bound_) {
@@ -183,9 +183,9 @@ void EmulatedAdapter::SendFromStack(const std::vector<ListSpec>& specs, ULONG se
   }
 }
 
-void EmulatedAdapter::ReceiveFromMiniport(const std::vector<ListSpec>& specs, ULONG receiveFlags) {
+void EmulatedAdapter::ReceiveFromMiniport(const std::vector<ListShape>& shapes, ULONG receiveFlags) {
   HostChain* owner = nullptr;
-  PNET_BUFFER_LIST chain = BuildChain(specs, 1, owner);
+  PNET_BUFFER_LIST chain = BuildChain(shapes, 1, owner);
   if (chain == nullptr) {
     delete owner;
     return;

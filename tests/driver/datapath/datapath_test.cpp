@@ -8,8 +8,8 @@ namespace {
 
 using zl::ndishost::DeliveredFrame;
 using zl::ndishost::EmulatedAdapter;
-using zl::ndishost::FrameSpec;
-using zl::ndishost::ListSpec;
+using zl::ndishost::FrameShape;
+using zl::ndishost::ListShape;
 
 class DatapathTest : public DriverTest {
  protected:
@@ -151,7 +151,7 @@ TEST_F(DatapathTest, FramesLongerThan1514BytesLeaveAs1514) {
 TEST_F(DatapathTest, FramesAreReadAcrossDescriptorsAndAShortChainYieldsNothing) {
   SetMode(adapter(), 0x03);
   const Bytes frame = Outbound(300);
-  ListSpec split;
+  ListShape split;
   split.frames.push_back({frame, {10, 4, 0, 200, 86}, 7});                // split, with an offset into the first
   split.frames.push_back({frame, {}, 0, std::nullopt, true});             // mapped on demand
   split.frames.push_back({frame, {100, 50}});                             // chain ends 150 bytes early
@@ -169,7 +169,7 @@ TEST_F(DatapathTest, FramesAreReadAcrossDescriptorsAndAShortChainYieldsNothing) 
 
   // In mode 0 a frame that yields length 0 is not sent on.
   SetMode(adapter(), 0);
-  ListSpec shortChain;
+  ListShape shortChain;
   shortChain.frames.push_back({frame, {100, 50}});
   adapter().SendFromStack({shortChain});
   EXPECT_TRUE(adapter().TakeMiniportFrames().empty());
@@ -181,7 +181,7 @@ TEST_F(DatapathTest, WirelessWanPacketsGetAnEthernetShapedHeaderAndLoseItOnTheWa
   Bytes packet(60);
   packet[0] = 0x45;
   for (std::size_t i = 1; i < packet.size(); ++i) packet[i] = std::uint8_t(i);
-  ListSpec list = OneList({packet});
+  ListShape list = OneList({packet});
   list.frameType = 0x0008;  // 08 00 as stored
   list.ieee8021q = 0x1234;
 
@@ -213,7 +213,7 @@ TEST_F(DatapathTest, WirelessWanPacketsGetAnEthernetShapedHeaderAndLoseItOnTheWa
   zl::driver::ReturnRecord(record);
 
   // An IPv6 packet and a packet longer than 1500 bytes.
-  ListSpec ipv6 = OneList({Bytes(1600, 0x60)});
+  ListShape ipv6 = OneList({Bytes(1600, 0x60)});
   ipv6.frameType = 0xDD86;
   SetMode(wwan, 0);
   wwan.SendFromStack({ipv6});
@@ -245,7 +245,7 @@ TEST_F(DatapathTest, LoopbackListsPassUntouchedUnlessTheModeAsksForThem) {
     SCOPED_TRACE(c.name);
     auto& target = AddAdapter("{L" + std::to_string(index++) + "}", c.medium);
     SetMode(target, c.mode);
-    ListSpec list = OneList({Inbound(60, c.destination), Inbound(61, c.destination)});
+    ListShape list = OneList({Inbound(60, c.destination), Inbound(61, c.destination)});
     list.loopback = true;
     target.ReceiveFromMiniport({list});
     const auto up = target.TakeStackFrames();
@@ -266,7 +266,7 @@ TEST_F(DatapathTest, LoopbackListsPassUntouchedUnlessTheModeAsksForThem) {
 TEST_F(DatapathTest, TheLoopbackDestinationIsReadWhereverItsFirstByteLies) {
   SetMode(adapter(), 0x62);
   for (const Mac& destination : {kBroadcast, kAdapterMac}) {
-    ListSpec list;
+    ListShape list;
     list.loopback = true;
     // The header spread over three descriptors, the first one starting 3 bytes in.
     list.frames.push_back({Inbound(60, destination), {1, 1, 58}, 3});
@@ -334,7 +334,7 @@ TEST_F(DatapathTest, APausedModuleRefusesSendsAndGivesReceivesBack) {
 
 TEST_F(DatapathTest, ListsReceivedWithTheResourcesFlagStayWithTheMiniport) {
   SetMode(adapter(), 0x02);
-  ListSpec loopback = OneList({Inbound(61)});
+  ListShape loopback = OneList({Inbound(61)});
   loopback.loopback = true;
   adapter().ReceiveFromMiniport({OneList({Inbound(60)}), loopback, OneList({Inbound(62)})},
                                 NDIS_RECEIVE_FLAGS_RESOURCES | NDIS_RECEIVE_FLAGS_DISPATCH_LEVEL);
@@ -347,14 +347,14 @@ TEST_F(DatapathTest, ListsReceivedWithTheResourcesFlagStayWithTheMiniport) {
 }
 
 TEST_F(DatapathTest, The8021QInformationTravelsWithTheFrame) {
-  ListSpec tagged = OneList({Outbound()});
+  ListShape tagged = OneList({Outbound()});
   tagged.ieee8021q = 0xABCD;
   adapter().SendFromStack({tagged});
   const auto sent = adapter().TakeMiniportFrames();
   ASSERT_EQ(sent.size(), 1u);
   EXPECT_EQ(sent[0].ieee8021q, 0xABCDu);
   SetMode(adapter(), 0x02);
-  ListSpec taggedIn = OneList({Inbound()});
+  ListShape taggedIn = OneList({Inbound()});
   taggedIn.ieee8021q = 0x77;
   adapter().ReceiveFromMiniport({taggedIn});
   zl::driver::PacketRecord* record = zl::driver::DequeueRecord(&ModuleOf(adapter())->Queue);

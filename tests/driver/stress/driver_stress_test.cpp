@@ -15,7 +15,7 @@ namespace zl::drivertest {
 namespace {
 
 using zl::ndishost::EmulatedAdapter;
-using zl::ndishost::ListSpec;
+using zl::ndishost::ListShape;
 
 constexpr int kAdapters = 3;
 constexpr int kIterations = 150;
@@ -23,11 +23,11 @@ constexpr int kControlSteps = 60;
 
 class DriverStressTest : public DriverTest {};
 
-std::vector<ListSpec> TrafficChain(int iteration, bool inbound) {
-  std::vector<ListSpec> chain;
+std::vector<ListShape> TrafficChain(int iteration, bool inbound) {
+  std::vector<ListShape> chain;
   const int lists = 1 + iteration % 3;
   for (int l = 0; l < lists; ++l) {
-    ListSpec list;
+    ListShape list;
     const int frames = 1 + (iteration + l) % 2;
     for (int f = 0; f < frames; ++f) {
       const Mac& destination = inbound ? ((iteration + f) % 4 == 0 ? kBroadcast : kAdapterMac) : kClientMac;

@@ -6,7 +6,7 @@ namespace zl::drivertest {
 
 using zl::ndishost::AdapterConfig;
 using zl::ndishost::EmulatedAdapter;
-using zl::ndishost::ListSpec;
+using zl::ndishost::ListShape;
 
 Bytes EthernetFrame(const Mac& destination, const Mac& source, std::uint16_t type, std::size_t totalSize) {
   Bytes frame(destination.begin(), destination.end());
@@ -57,14 +57,14 @@ Bytes TableOf(const std::vector<zl::driver::FilterRule>& rules) {
   return table;
 }
 
-ListSpec OneList(std::vector<Bytes> frames) {
-  ListSpec list;
+ListShape OneList(std::vector<Bytes> frames) {
+  ListShape list;
   for (Bytes& bytes : frames) list.frames.push_back({std::move(bytes)});
   return list;
 }
 
-std::vector<ListSpec> Chain(std::vector<Bytes> framesOnePerList) {
-  std::vector<ListSpec> chain;
+std::vector<ListShape> Chain(std::vector<Bytes> framesOnePerList) {
+  std::vector<ListShape> chain;
   for (Bytes& bytes : framesOnePerList) chain.push_back(OneList({std::move(bytes)}));
   return chain;
 }

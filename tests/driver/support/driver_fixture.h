@@ -43,8 +43,8 @@ zl::driver::FilterRule MakeRule(ULONG directions, ULONG action);
 Bytes TableOf(const std::vector<zl::driver::FilterRule>& rules);
 
 // One list with one frame per entry.
-zl::ndishost::ListSpec OneList(std::vector<Bytes> frames);
-std::vector<zl::ndishost::ListSpec> Chain(std::vector<Bytes> framesOnePerList);
+zl::ndishost::ListShape OneList(std::vector<Bytes> frames);
+std::vector<zl::ndishost::ListShape> Chain(std::vector<Bytes> framesOnePerList);
 
 zl::ndishost::AdapterConfig AdapterNamed(const std::string& guid, NDIS_MEDIUM medium = NdisMedium802_3,
                                          std::vector<std::uint8_t> mac = {kAdapterMac.begin(), kAdapterMac.end()});

@@ -164,7 +164,7 @@ TEST_F(KernelHostTest, DescriptorsWithoutAMappingAreMappedOnRequestOrRefused) {
 
 TEST_F(KernelHostTest, ListsHandedToTheWrongOwnerAreReported) {
   EmulatedAdapter& adapter = host_.AddAdapter(AdapterConfig{});
-  ListSpec list;
+  ListShape list;
   list.frames.push_back({{1, 2, 3}});
   // Without a filter the stack's send reaches the miniport and comes back.
   adapter.SendFromStack({list});

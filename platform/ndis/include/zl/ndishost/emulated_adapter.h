@@ -41,7 +41,7 @@ struct AdapterConfig {
   ULONG mtu = 1500;  // reported in the restart attributes
 };
 
-struct FrameSpec {
+struct FrameShape {
   std::vector<std::uint8_t> bytes;
   // Sizes of the descriptors the bytes are split into; empty means one.
   // A last size that leaves bytes over drops them (a chain shorter than the data).
@@ -56,8 +56,8 @@ struct FrameSpec {
   bool unmappable = false;
 };
 
-struct ListSpec {
-  std::vector<FrameSpec> frames;
+struct ListShape {
+  std::vector<FrameShape> frames;
   bool loopback = false;
   ULONG ieee8021q = 0;
   USHORT frameType = 0;  // NetBufferListFrameType as stored (network byte order)
@@ -96,10 +96,10 @@ class EmulatedAdapter {
 
   // --- traffic ---------------------------------------------------------------
   // The protocols send one chain down. Without a module the miniport gets it directly.
-  void SendFromStack(const std::vector<ListSpec>& chain, ULONG sendFlags = 0);
+  void SendFromStack(const std::vector<ListShape>& chain, ULONG sendFlags = 0);
   // The miniport indicates one chain up. Without the resources flag the lists
   // stay out until they are returned; with it they must be left alone.
-  void ReceiveFromMiniport(const std::vector<ListSpec>& chain, ULONG receiveFlags = 0);
+  void ReceiveFromMiniport(const std::vector<ListShape>& chain, ULONG receiveFlags = 0);
 
   // With recording off (benchmarks) frames are only counted, not kept.
   void SetRecording(bool record) { recording_ = record; }
@@ -166,7 +166,7 @@ class EmulatedAdapter {
 
  private:
   struct HostChain;
-  PNET_BUFFER_LIST BuildChain(const std::vector<ListSpec>& chain, int ownerTag, HostChain*& owner);
+  PNET_BUFFER_LIST BuildChain(const std::vector<ListShape>& chain, int ownerTag, HostChain*& owner);
   void ReleaseList(PNET_BUFFER_LIST list);
   static DeliveredFrame ReadFrame(PNET_BUFFER nb, PNET_BUFFER_LIST list, NDIS_HANDLE driverPool);
   void CompleteToFilter(PNET_BUFFER_LIST chain);
