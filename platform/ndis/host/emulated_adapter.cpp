@@ -226,6 +226,12 @@ void EmulatedAdapter::MiniportSend(PNET_BUFFER_LIST chain, NDIS_PORT_NUMBER port
     }
   }
   bool hold;
+  std::function<void()> hook;
+  {
+    std::lock_guard lock(mutex_);
+    hook = arrivalHook_;
+  }
+  if (hook) hook();
   {
     std::lock_guard lock(mutex_);
     for (auto& frame : frames) miniportFrames_.push_back(std::move(frame));
@@ -250,6 +256,11 @@ void EmulatedAdapter::CompleteToFilter(PNET_BUFFER_LIST chain) {
   } else {
     StackCompleteSends(chain, flags);
   }
+}
+
+void EmulatedAdapter::SetArrivalHook(std::function<void()> hook) {
+  std::lock_guard lock(mutex_);
+  arrivalHook_ = std::move(hook);
 }
 
 void EmulatedAdapter::HoldSends(bool hold) {
@@ -305,10 +316,13 @@ void EmulatedAdapter::StackIndicate(PNET_BUFFER_LIST chain, NDIS_PORT_NUMBER por
       frames.push_back(std::move(frame));
     }
   }
-  if (!frames.empty()) {
+  std::function<void()> hook;
+  {
     std::lock_guard lock(mutex_);
     for (auto& frame : frames) stackFrames_.push_back(std::move(frame));
+    hook = arrivalHook_;
   }
+  if (hook) hook();
   if (NDIS_TEST_RECEIVE_CANNOT_PEND(flags)) return;  // the protocols copied what they need
   // The protocols are done with the lists and give them back at once.
   const ULONG returnFlags = KeGetCurrentIrql() == DISPATCH_LEVEL ? NDIS_RETURN_FLAGS_DISPATCH_LEVEL : 0;

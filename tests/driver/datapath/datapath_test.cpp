@@ -115,6 +115,19 @@ TEST_F(DatapathTest, EveryQueuedFrameRaisesTheCountAndSignalsThePacketEvent) {
   EXPECT_EQ(host_.EventReferences(event), 1);
 }
 
+TEST_F(DatapathTest, ACopyModeHandsTheFrameOnBeforeItsRecordIsQueued) {
+  // Once queued, a record belongs to the client, who may read and recycle it at
+  // any moment; the frame must have left by then.
+  std::vector<ULONG> queuedAtArrival;
+  adapter().SetArrivalHook([&] { queuedAtArrival.push_back(Queued(adapter())); });
+  SetMode(adapter(), 0x0C);
+  adapter().SendFromStack(Chain({Outbound()}));
+  adapter().ReceiveFromMiniport(Chain({Inbound()}));
+  EXPECT_EQ(queuedAtArrival, (std::vector<ULONG>{0, 1}));
+  EXPECT_EQ(Queued(adapter()), 2u);
+  adapter().SetArrivalHook(nullptr);
+}
+
 TEST_F(DatapathTest, WithAllRecordsQueuedOnOneAdapterAnotherAdaptersFramesAreDropped) {
   auto& other = AddAdapter("{00000000-0000-0000-0000-0000000000B2}");
   SetMode(adapter(), 0x02);

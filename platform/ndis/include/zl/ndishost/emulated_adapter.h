@@ -101,6 +101,10 @@ class EmulatedAdapter {
   // stay out until they are returned; with it they must be left alone.
   void ReceiveFromMiniport(const std::vector<ListShape>& chain, ULONG receiveFlags = 0);
 
+  // Runs whenever a frame reaches the miniport or the protocols, before the
+  // call that carried it returns (a test looks at the driver's state then).
+  void SetArrivalHook(std::function<void()> hook);
+
   // With recording off (benchmarks) frames are only counted, not kept.
   void SetRecording(bool record) { recording_ = record; }
   long MiniportFrameCount() const { return miniportFrameCount_.load(); }
@@ -197,6 +201,7 @@ class EmulatedAdapter {
   std::vector<PVOID> cancelIds_;
   NDIS_STATUS netPnPAnswer_ = NDIS_STATUS_SUCCESS;
 
+  std::function<void()> arrivalHook_;
   std::atomic<bool> recording_{true};
   std::atomic<long> miniportFrameCount_{0};
   std::atomic<long> stackFrameCount_{0};
