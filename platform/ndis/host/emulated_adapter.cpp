@@ -213,7 +213,19 @@ void EmulatedAdapter::ReceiveFromMiniport(const std::vector<ListShape>& shapes, 
   }
 }
 
+void EmulatedAdapter::NoteDriverListWhileStopped(PNET_BUFFER_LIST chain, const char* what) {
+  const ModuleState state = hostState_.load();
+  if (state != ModuleState::Paused && state != ModuleState::Detached) return;
+  for (PNET_BUFFER_LIST list = chain; list != nullptr; list = NET_BUFFER_LIST_NEXT_NBL(list)) {
+    if (IsDriverPool(list->NdisPoolHandle)) {
+      host_.RecordViolation(std::string("driver list ") + what + " after the module's pause completed");
+      return;
+    }
+  }
+}
+
 void EmulatedAdapter::MiniportSend(PNET_BUFFER_LIST chain, NDIS_PORT_NUMBER port, ULONG flags) {
+  NoteDriverListWhileStopped(chain, "sent");
   std::vector<DeliveredFrame> frames;
   for (PNET_BUFFER_LIST list = chain; list != nullptr; list = NET_BUFFER_LIST_NEXT_NBL(list)) {
     for (PNET_BUFFER nb = NET_BUFFER_LIST_FIRST_NB(list); nb != nullptr; nb = NET_BUFFER_NEXT_NB(nb)) {
@@ -303,6 +315,7 @@ void EmulatedAdapter::StackCompleteSends(PNET_BUFFER_LIST chain, ULONG flags) {
 }
 
 void EmulatedAdapter::StackIndicate(PNET_BUFFER_LIST chain, NDIS_PORT_NUMBER port, ULONG count, ULONG flags) {
+  NoteDriverListWhileStopped(chain, "indicated");
   const std::vector<PNET_BUFFER_LIST> lists = ListsOf(chain);
   if (lists.size() != count) host_.RecordViolation("indication with a list count that does not match its chain");
   std::vector<DeliveredFrame> frames;

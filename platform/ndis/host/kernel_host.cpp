@@ -173,10 +173,13 @@ NDIS_STATUS KernelHost::Restart(EmulatedAdapter& adapter, bool withAttributes) {
     general->MaxXmitLinkSpeed = general->MaxRcvLinkSpeed = 1000000000ULL;
     parameters.RestartAttributes = attribute;
   }
+  adapter.SetHostState(EmulatedAdapter::ModuleState::Restarting);
   const NDIS_STATUS status = characteristics_.RestartHandler(adapter.ModuleContext(), &parameters);
   if (status == NDIS_STATUS_SUCCESS) {
     adapter.SetHostState(EmulatedAdapter::ModuleState::Running);
     if (withAttributes) adapter.NoteAttributesSeenAbove(*general);
+  } else {
+    adapter.SetHostState(EmulatedAdapter::ModuleState::Paused);
   }
   return status;
 }
@@ -185,6 +188,7 @@ NDIS_STATUS KernelHost::Pause(EmulatedAdapter& adapter) {
   if (adapter.HostState() != EmulatedAdapter::ModuleState::Running) throw std::logic_error("pause of a module that is not running");
   NDIS_FILTER_PAUSE_PARAMETERS parameters = {};
   parameters.Header = {NDIS_OBJECT_TYPE_FILTER_PAUSE_PARAMETERS, 1, USHORT(sizeof parameters)};
+  adapter.SetHostState(EmulatedAdapter::ModuleState::Pausing);
   const NDIS_STATUS status = characteristics_.PauseHandler(adapter.ModuleContext(), &parameters);
   adapter.SetHostState(EmulatedAdapter::ModuleState::Paused);
   if (adapter.ListsAtMiniport() != 0) RecordViolation("pause completed with driver lists still at the miniport");

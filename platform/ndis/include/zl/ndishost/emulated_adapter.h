@@ -164,7 +164,7 @@ class EmulatedAdapter {
   void SetPendingContext(NDIS_HANDLE context) { pendingContext_ = context; }
   NDIS_HANDLE PendingContext() const { return pendingContext_; }
   const UNICODE_STRING* DeviceName() const { return &deviceNameString_; }
-  enum class ModuleState { Detached, Paused, Running };
+  enum class ModuleState { Detached, Paused, Restarting, Running, Pausing };
   ModuleState HostState() const { return hostState_.load(); }
   void SetHostState(ModuleState state) { hostState_ = state; }
 
@@ -174,6 +174,8 @@ class EmulatedAdapter {
   void ReleaseList(PNET_BUFFER_LIST list);
   static DeliveredFrame ReadFrame(PNET_BUFFER nb, PNET_BUFFER_LIST list, NDIS_HANDLE driverPool);
   void CompleteToFilter(PNET_BUFFER_LIST chain);
+  // A paused or detached module must not send or indicate lists of its own.
+  void NoteDriverListWhileStopped(PNET_BUFFER_LIST chain, const char* what);
 
   KernelHost& host_;
   AdapterConfig config_;
