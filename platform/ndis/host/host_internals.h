@@ -1,0 +1,66 @@
+// Private pieces of the kernel host shared by its implementation files.
+#pragma once
+
+#include <ndis.h>
+
+#include <atomic>
+#include <mutex>
+#include <set>
+
+#include "zl/ndishost/kernel_host.h"
+
+namespace zl::ndishost {
+
+// The IRQL of the calling thread as the host tracks it.
+void SetCurrentIrql(KIRQL irql);
+
+// Raises the calling thread to DISPATCH_LEVEL for the lifetime of the object
+// when the caller's flags say the call happens at dispatch level.
+class IrqlScope {
+ public:
+  explicit IrqlScope(bool atDispatch);
+  ~IrqlScope();
+
+ private:
+  KIRQL previous_;
+};
+
+// Marks a memory descriptor whose pages can never be mapped.
+inline PVOID const kUnmappablePages = reinterpret_cast<PVOID>(std::uintptr_t{0xDEAD});
+
+// Pool handles of the lists the emulated stack and miniport build themselves.
+extern int kStackPoolSentinel;
+extern int kMiniportPoolSentinel;
+
+struct HostNblPool {
+  NET_BUFFER_LIST_POOL_PARAMETERS parameters;
+  std::atomic<long> outstanding{0};
+};
+
+// One list of a driver's pool with its net buffer, descriptor and data buffer in
+// one block, as NDIS gives them when the pool allocates data with every list.
+struct PooledNbl {
+  NET_BUFFER_LIST list;
+  NET_BUFFER buffer;
+  MDL descriptor;
+  // data follows
+};
+
+// An event object with the reference count and the signal count the host keeps.
+struct HostEventObject {
+  std::atomic<long> references{1};
+  std::atomic<long> signals{0};
+  KEVENT event = {};
+};
+
+struct KernelHost::Internals {
+  std::mutex mutex;
+  std::set<HostNblPool*> pools;
+  std::set<HostEventObject*> events;
+  std::vector<std::unique_ptr<HostEventObject>> eventStorage;
+};
+
+HostEventObject* EventObjectOf(PVOID object);
+bool IsDriverPool(NDIS_HANDLE poolHandle);
+
+}  // namespace zl::ndishost
