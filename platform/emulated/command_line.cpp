@@ -47,14 +47,16 @@ std::string GetCommandLineText() {
     if (end == std::string::npos) end = raw.size();
     const std::string arg = raw.substr(start, end - start);
     if (first) {
-      text = arg.find(' ') == std::string::npos ? arg : "\"" + arg + "\"";
+      // The program's name with "\" separators, as Windows would show it.
+      const std::string name = emulated::ProgramPath(arg);
+      text = name.find(' ') == std::string::npos ? name : "\"" + name + "\"";
       first = false;
     } else {
-      text += " " + arg;
+      text += " " + emulated::Utf8ToCp1252(arg);
     }
     start = end + 1;
   }
-  return emulated::Utf8ToCp1252(text);
+  return text;
 }
 
 std::vector<std::string> SplitCommandLine(const std::string& commandLine) {
