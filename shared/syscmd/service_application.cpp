@@ -133,7 +133,8 @@ int ServiceApplication::RunService() {
     loop_.RemoveWatch(watch);
     report(kServiceStopped);
   });
-  return status == kErrorSuccess ? 0 : static_cast<int>(status);
+  // Not started by the service manager (or refused by it): nothing ran.
+  return status == kErrorSuccess ? 0 : 1;
 }
 
 }  // namespace zl::syscmd
