@@ -58,7 +58,8 @@ int ServiceApplication::Install(bool silent) {
     config.name = definition_.name;
     config.displayName = definition_.displayName;
     config.startType = definition_.startType;
-    config.binaryPath = "\"" + ProgramFile() + "\"";
+    // Quoted, so a path with blanks stays one program name.
+    config.binaryPath.append(1, '"').append(ProgramFile()).append(1, '"');
     if (!definition_.imageArguments.empty()) config.binaryPath += " " + definition_.imageArguments;
     ServiceHandle service;
     status = manager.CreateService(config, kServiceAllAccess, service);
