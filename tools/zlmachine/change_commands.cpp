@@ -136,7 +136,22 @@ int Boot(const Args&) {
 
 int Fault(const Args& args) {
   if (args.size() != 2) return UsageError("fault NAME VALUE");
-  const auto value = static_cast<std::uint32_t>(std::strtoul(args[1].c_str(), nullptr, 0));
+  char* end = nullptr;
+  const auto value = static_cast<std::uint32_t>(std::strtoul(args[1].c_str(), &end, 0));
+  if (args[1].empty() || *end != '\0') {
+    // A list of texts separated by ";" (a service's status script).
+    std::vector<std::string> lines;
+    std::string current;
+    for (char c : args[1] + ";") {
+      if (c == ';') {
+        if (!current.empty()) lines.push_back(current);
+        current.clear();
+      } else {
+        current += c;
+      }
+    }
+    return machine::SetFaultText(args[0], lines) || lines.empty() ? 0 : Failed("cannot set the fault");
+  }
   return machine::SetFault(args[0], value) || value == 0 ? 0 : Failed("cannot set the fault");
 }
 

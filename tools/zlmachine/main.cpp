@@ -37,7 +37,9 @@ constexpr const char* kUsage = R"(usage: zlmachine [--machine=DIR] COMMAND ...
   reg delete KEY [VALUE]          a value, or the key with everything below it
   fault NAME VALUE                failure injection, e.g. AdapterListError 50, RegistryReadOnly 1,
                                   NotAdministrator 1, FirewallUnavailable 1, Sharing\FailCalls 3,
-                                  Sharing\Unavailable 1, Services\NAME\StartError 1053 (0 clears)
+                                  Sharing\Unavailable 1, Services\NAME\StartError 1053 (0 clears);
+                                  Services\NAME\StatusScript "2,1,2000;4,0,0": the states (state,checkpoint,
+                                  waithint) the service reports to successive queries after a start
   exec COMMANDLINE                run a Windows command line through the shell, e.g.
                                   exec 'cmd.exe /c "netsh wlan show hostednetwork"'
 )";

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <thread>
+#include <vector>
 
 #include "shared/netquery/adapter_queries.h"
 #include "tests/support/emulated_machine.h"
@@ -88,6 +90,31 @@ TEST(WlanStatusDeathTest, FailedLoadIsTriedAgainAtTheNextCall) {
         std::exit(missing && back && LoadWlanApi() && OpenWlanHandle() ? 0 : 1);
   };
   EXPECT_EXIT(check(), ::testing::ExitedWithCode(0), "");
+}
+
+}  // namespace
+}  // namespace zl::netquery
+
+namespace zl::netquery {
+namespace {
+
+// The library and client handle are shared by the threads of a process (the
+// service's main and packet threads): a first use from several threads at
+// once opens them once and every thread gets the same answer.
+TEST(WlanStatusThreadsTest, ConcurrentQueriesShareOneLibrary) {
+  test::EmulatedMachine machine;
+  StartHostedNetwork();
+  const std::string expected = machine::ReadHostedNetwork().adapterGuid;
+  std::vector<std::string> answers(4);
+  std::vector<std::thread> threads;
+  for (auto& answer : answers) {
+    threads.emplace_back([&answer] {
+      std::string guid;
+      if (QueryHostedNetworkStatus(guid)) answer = guid;
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  for (const auto& answer : answers) EXPECT_EQ(answer, expected);
 }
 
 }  // namespace

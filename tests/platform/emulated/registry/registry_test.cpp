@@ -4,6 +4,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <thread>
+
 #include "tests/support/emulated_machine.h"
 #include "zl/platform/errors.h"
 #include "zl/platform/machine_state.h"
@@ -134,6 +137,36 @@ TEST(RegistryValueTest, MultiStringsRoundTrip) {
   EXPECT_EQ(value.data, std::string("a\0bc\0\0", 6));
   EXPECT_EQ(MultiStringFromValue(value), (std::vector<std::string>{"a", "bc"}));
   EXPECT_TRUE(MultiStringFromValue(MakeMultiStringValue({})).empty());
+}
+
+}  // namespace
+}  // namespace zl::platform
+
+namespace zl::platform {
+namespace {
+
+TEST(RegistryThreadsTest, ConcurrentWritersInOneProcessLoseNothing) {
+  test::EmulatedMachine machine;
+  std::vector<std::thread> threads;
+  std::atomic<int> failures{0};
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([t, &failures] {
+      for (int i = 0; i < 20; ++i) {
+        RegistryKey key;
+        if (key.Create(kKey, kKeyWrite) != kErrorSuccess ||
+            key.SetValue("t" + std::to_string(t) + "_" + std::to_string(i), MakeDwordValue(i)) != kErrorSuccess) {
+          ++failures;
+        }
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(failures.load(), 0);
+  RegistryKey key;
+  ASSERT_EQ(key.Open(kKey, kKeyRead), kErrorSuccess);
+  std::vector<std::string> names;
+  ASSERT_EQ(key.EnumerateValues(names), kErrorSuccess);
+  EXPECT_EQ(names.size(), 80u);
 }
 
 }  // namespace
