@@ -142,7 +142,7 @@ void ProcessHandle::Close() {
   ended_ = false;
 }
 
-bool ShellExecute(const ShellExecuteRequest& request, ProcessHandle& process) {
+bool ExecuteWithShell(const ShellExecuteRequest& request, ProcessHandle& process) {
   ReapOrphans();
   process.Close();
   const std::string verb = emulated::FoldCase(request.verb);

@@ -313,7 +313,7 @@ std::uint32_t ServiceManagerHandle::Connect(const std::string& machineName, std:
   return kErrorSuccess;
 }
 
-std::uint32_t ServiceManagerHandle::OpenService(const std::string& name, std::uint32_t access, ServiceHandle& service) const {
+std::uint32_t ServiceManagerHandle::OpenServiceByName(const std::string& name, std::uint32_t access, ServiceHandle& service) const {
   service.Close();
   if (!impl_) return kErrorInvalidHandle;
   if ((access & (kServiceStart | kServiceStop | kServiceDelete)) != 0 && !ProcessIsAdministrator()) return kErrorAccessDenied;
@@ -330,7 +330,7 @@ std::uint32_t ServiceManagerHandle::OpenService(const std::string& name, std::ui
   return kErrorSuccess;
 }
 
-std::uint32_t ServiceManagerHandle::CreateService(const ServiceConfig& config, std::uint32_t access,
+std::uint32_t ServiceManagerHandle::RegisterService(const ServiceConfig& config, std::uint32_t access,
                                                   ServiceHandle& service) const {
   service.Close();
   if (!impl_) return kErrorInvalidHandle;

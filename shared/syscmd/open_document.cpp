@@ -8,7 +8,7 @@ namespace zl::syscmd {
 void OpenDocument(const std::string& fileName) {
   if (!platform::FileExists(fileName)) return;
   platform::ProcessHandle process;
-  platform::ShellExecute({"open", fileName, "", "", platform::kShowNormal}, process);
+  platform::ExecuteWithShell({"open", fileName, "", "", platform::kShowNormal}, process);
 }
 
 }  // namespace zl::syscmd

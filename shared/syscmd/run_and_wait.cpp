@@ -13,7 +13,7 @@ std::int32_t RunAndWait(const std::string& verb, const std::string& file, const 
                         std::uint16_t show) {
   platform::ProcessHandle process;
   platform::ShellExecuteRequest request{verb, file, parameters, "", show};
-  if (!platform::ShellExecute(request, process)) return -1;
+  if (!platform::ExecuteWithShell(request, process)) return -1;
   if (!wait) return 0;
   // A document handed to its application gives no process to wait for.
   if (!process.IsValid()) return -1;

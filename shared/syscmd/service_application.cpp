@@ -62,7 +62,7 @@ int ServiceApplication::Install(bool silent) {
     config.binaryPath.append(1, '"').append(ProgramFile()).append(1, '"');
     if (!definition_.imageArguments.empty()) config.binaryPath += " " + definition_.imageArguments;
     ServiceHandle service;
-    status = manager.CreateService(config, kServiceAllAccess, service);
+    status = manager.RegisterService(config, kServiceAllAccess, service);
   }
   if (status != kErrorSuccess) {
     Report(silent, "Service \"" + definition_.displayName + "\" failed to install with error: \"" + ErrorText(status) + "\"",
@@ -84,7 +84,7 @@ int ServiceApplication::Uninstall(bool silent) {
   std::uint32_t status = manager.Connect("", kScManagerAllAccess);
   if (status == kErrorSuccess) {
     ServiceHandle service;
-    status = manager.OpenService(definition_.name, kServiceAllAccess, service);
+    status = manager.OpenServiceByName(definition_.name, kServiceAllAccess, service);
     if (status == kErrorSuccess) status = service.Delete();
   }
   if (status != kErrorSuccess) {

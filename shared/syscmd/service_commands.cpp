@@ -12,7 +12,7 @@ std::uint32_t GetServiceState(const std::string& machineName, const std::string&
     ServiceManagerHandle manager;
     if (manager.Connect(machineName, kScManagerConnect) != 0) return 0;
     ServiceHandle service;
-    if (manager.OpenService(serviceName, kServiceQueryStatus, service) != 0) return 0;
+    if (manager.OpenServiceByName(serviceName, kServiceQueryStatus, service) != 0) return 0;
     ServiceStatus status;
     if (service.QueryStatus(status) != 0) return 0;
     return status.currentState;
@@ -29,7 +29,7 @@ bool StartServiceAndWait(const std::string& machineName, const std::string& serv
   ServiceManagerHandle manager;
   if (manager.Connect(machineName, kScManagerConnect) != 0) return false;
   ServiceHandle service;
-  if (manager.OpenService(serviceName, kServiceStart | kServiceQueryStatus, service) != 0) return false;
+  if (manager.OpenServiceByName(serviceName, kServiceStart | kServiceQueryStatus, service) != 0) return false;
   if (service.Start() != 0) return false;
   ServiceStatus status;
   if (service.QueryStatus(status) != 0) return false;

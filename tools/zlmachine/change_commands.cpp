@@ -35,7 +35,7 @@ std::uint32_t StartService(const std::string& name) {
   std::uint32_t status = manager.Connect("", platform::kScManagerConnect);
   if (status != 0) return status;
   platform::ServiceHandle service;
-  status = manager.OpenService(name, platform::kServiceStart | platform::kServiceQueryStatus, service);
+  status = manager.OpenServiceByName(name, platform::kServiceStart | platform::kServiceQueryStatus, service);
   return status != 0 ? status : service.Start();
 }
 
@@ -115,7 +115,7 @@ int Service(const Args& args) {
     platform::ServiceHandle service;
     platform::ServiceStatus state;
     std::uint32_t status = manager.Connect("", platform::kScManagerConnect);
-    if (status == 0) status = manager.OpenService(name, platform::kServiceStop | platform::kServiceQueryStatus, service);
+    if (status == 0) status = manager.OpenServiceByName(name, platform::kServiceStop | platform::kServiceQueryStatus, service);
     if (status == 0) status = service.Control(platform::kServiceControlStop, state);
     return status == 0 ? 0 : Failed("cannot stop " + args[1] + ": error " + std::to_string(status));
   }
@@ -172,7 +172,7 @@ int Exec(const Args& args) {
   while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
   platform::ProcessHandle process;
   std::fflush(stdout);
-  if (!platform::ShellExecute({"open", split[0], line.substr(i), "", platform::kShowNormal}, process)) {
+  if (!platform::ExecuteWithShell({"open", split[0], line.substr(i), "", platform::kShowNormal}, process)) {
     return Failed("the shell cannot run " + split[0]);
   }
   if (!process.IsValid()) return 0;

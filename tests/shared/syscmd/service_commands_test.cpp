@@ -30,7 +30,7 @@ void RegisterDemoService(const std::string& name) {
   config.startType = platform::kServiceDemandStart;
   config.binaryPath = "\"" + test::EmulatedMachine::ProgramsFolder() + "/zlsvcdemo\" --name=" + name;
   platform::ServiceHandle service;
-  ASSERT_EQ(manager.CreateService(config, platform::kServiceAllAccess, service), 0u);
+  ASSERT_EQ(manager.RegisterService(config, platform::kServiceAllAccess, service), 0u);
 }
 
 // Waits for a real service process to reach a state (it acts on its own time).
@@ -70,7 +70,7 @@ TEST(ServiceCommandsTest, StartsARealServiceAndSeesItRunAndStop) {
   platform::ServiceManagerHandle manager;
   ASSERT_EQ(manager.Connect("", platform::kScManagerConnect), 0u);
   platform::ServiceHandle service;
-  ASSERT_EQ(manager.OpenService(kDemo, platform::kServiceStop | platform::kServiceQueryStatus, service), 0u);
+  ASSERT_EQ(manager.OpenServiceByName(kDemo, platform::kServiceStop | platform::kServiceQueryStatus, service), 0u);
   platform::ServiceStatus status;
   ASSERT_EQ(service.Control(platform::kServiceControlStop, status), 0u);
   EXPECT_TRUE(AwaitState(kDemo, platform::kServiceStopped));

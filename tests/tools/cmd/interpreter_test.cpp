@@ -20,7 +20,7 @@ Outcome RunHidden(const test::EmulatedMachine& machine, const std::string& file,
   const std::string before = machine.ReadFile("Console.log");
   ProcessHandle process;
   Outcome outcome;
-  if (!ShellExecute({"open", file, parameters, "", kShowHide}, process)) return outcome;
+  if (!ExecuteWithShell({"open", file, parameters, "", kShowHide}, process)) return outcome;
   process.Wait(60000);
   process.GetExitCode(outcome.exitCode);
   outcome.console = machine.ReadFile("Console.log").substr(before.size());

@@ -41,7 +41,7 @@ class ProcessHandle {
   void Close();
 
  private:
-  friend bool ShellExecute(const ShellExecuteRequest&, ProcessHandle&);
+  friend bool ExecuteWithShell(const ShellExecuteRequest&, ProcessHandle&);
   friend bool StartProgram(const std::string&, const std::string&, ProcessHandle&);
   std::int64_t id_ = 0;
   bool ended_ = false;
@@ -51,7 +51,7 @@ class ProcessHandle {
 // ShellExecuteEx asking for the process handle. False when the shell fails
 // (no such file, a verb it cannot apply). A document opened with its
 // application yields no handle: `process` stays invalid.
-bool ShellExecute(const ShellExecuteRequest& request, ProcessHandle& process);
+bool ExecuteWithShell(const ShellExecuteRequest& request, ProcessHandle& process);
 
 // CreateProcess: starts a program file (a path) with a complete command line
 // (program name included); the child shares this process's console.

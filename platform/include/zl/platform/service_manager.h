@@ -92,8 +92,8 @@ class ServiceManagerHandle {
   std::uint32_t Connect(const std::string& machineName, std::uint32_t access);
   bool IsOpen() const;
   void Close();
-  std::uint32_t OpenService(const std::string& name, std::uint32_t access, ServiceHandle& service) const;
-  std::uint32_t CreateService(const ServiceConfig& config, std::uint32_t access, ServiceHandle& service) const;
+  std::uint32_t OpenServiceByName(const std::string& name, std::uint32_t access, ServiceHandle& service) const;
+  std::uint32_t RegisterService(const ServiceConfig& config, std::uint32_t access, ServiceHandle& service) const;
 
  private:
   struct Impl;

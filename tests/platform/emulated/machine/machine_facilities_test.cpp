@@ -80,15 +80,15 @@ TEST(ShellExecuteTest, FindsTheMachinesProgramsAndHandsDocumentsToTheShell) {
   EXPECT_EQ(FindProgram("NETSH"), ProgramPathOf(machine::SystemFolder() + "/netsh.exe"));
   EXPECT_EQ(FindProgram("nothing"), "");
   ProcessHandle process;
-  ASSERT_TRUE(ShellExecute({"open", "cmd", "/c \"exit 3\"", "", kShowHide}, process));
+  ASSERT_TRUE(ExecuteWithShell({"open", "cmd", "/c \"exit 3\"", "", kShowHide}, process));
   ASSERT_EQ(process.Wait(60000), ProcessHandle::WaitResult::Ended);
   std::int32_t code = 0;
   ASSERT_TRUE(process.GetExitCode(code));
   EXPECT_EQ(code, 3);
-  EXPECT_FALSE(ShellExecute({"edit", "cmd.exe", "", "", kShowHide}, process));
-  EXPECT_FALSE(ShellExecute({"open", "missing.exe", "", "", kShowHide}, process));
+  EXPECT_FALSE(ExecuteWithShell({"edit", "cmd.exe", "", "", kShowHide}, process));
+  EXPECT_FALSE(ExecuteWithShell({"open", "missing.exe", "", "", kShowHide}, process));
   // A folder is opened by the shell, not run.
-  ASSERT_TRUE(ShellExecute({"open", ProgramPathOf(machine.Directory()), "", "", kShowNormal}, process));
+  ASSERT_TRUE(ExecuteWithShell({"open", ProgramPathOf(machine.Directory()), "", "", kShowNormal}, process));
   EXPECT_FALSE(process.IsValid());
   EXPECT_EQ(machine.ReadFile("Shell.log"), "open\t" + ProgramPathOf(machine.Directory()) + "\n");
 }
