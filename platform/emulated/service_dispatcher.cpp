@@ -15,45 +15,41 @@ namespace zl::platform {
 using emulated::Hive;
 using emulated::RuntimeRecord;
 
-namespace {
-
-class EmulatedChannel final : public ServiceControlChannel {
- public:
-  EmulatedChannel(std::string name, int socket) : name_(std::move(name)), socket_(socket) {}
-
-  std::uint32_t ReportStatus(const ServiceStatus& status) override {
-    last_ = status.currentState;
-    return emulated::UpdateMachine([&](Hive& hive) {
-      RuntimeRecord record = emulated::ReadRuntime(hive, name_);
-      record.status = status;
-      record.pid = getpid();
-      record.startTime = emulated::ProcessStartTime(getpid());
-      record.connected = true;
-      record.scripted = false;
-      emulated::WriteRuntime(hive, name_, record);
-      return true;
-    });
-  }
-
-  SocketHandle RequestHandle() const override { return socket_; }
-
-  std::uint32_t TakeRequest() override {
-    char buffer[32];
-    const ssize_t n = recv(socket_, buffer, sizeof buffer - 1, MSG_DONTWAIT);
-    if (n <= 0) return 0;
-    buffer[n] = '\0';
-    return static_cast<std::uint32_t>(std::strtoul(buffer, nullptr, 10));
-  }
-
-  std::uint32_t LastState() const { return last_; }
-
- private:
-  std::string name_;
-  int socket_;
-  std::uint32_t last_ = 0;
+struct ServiceControlChannel::Impl {
+  std::string name;
+  int socket = -1;
+  std::uint32_t lastState = 0;
 };
 
-}  // namespace
+ServiceControlChannel::ServiceControlChannel(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+
+ServiceControlChannel::~ServiceControlChannel() {
+  if (impl_ && impl_->socket >= 0) close(impl_->socket);
+}
+
+std::uint32_t ServiceControlChannel::ReportStatus(const ServiceStatus& status) {
+  impl_->lastState = status.currentState;
+  return emulated::UpdateMachine([&](Hive& hive) {
+    RuntimeRecord record = emulated::ReadRuntime(hive, impl_->name);
+    record.status = status;
+    record.pid = getpid();
+    record.startTime = emulated::ProcessStartTime(getpid());
+    record.connected = true;
+    record.scripted = false;
+    emulated::WriteRuntime(hive, impl_->name, record);
+    return true;
+  });
+}
+
+SocketHandle ServiceControlChannel::RequestHandle() const { return impl_->socket; }
+
+std::uint32_t ServiceControlChannel::TakeRequest() {
+  char buffer[32];
+  const ssize_t n = recv(impl_->socket, buffer, sizeof buffer - 1, MSG_DONTWAIT);
+  if (n <= 0) return 0;
+  buffer[n] = '\0';
+  return static_cast<std::uint32_t>(std::strtoul(buffer, nullptr, 10));
+}
 
 std::uint32_t RunAsService(const std::string& name, const std::function<void(ServiceControlChannel&)>& serviceMain) {
   const char* assigned = std::getenv(emulated::kServiceNameVariable);
@@ -69,7 +65,7 @@ std::uint32_t RunAsService(const std::string& name, const std::function<void(Ser
     return kErrorFailedServiceControllerConnect;
   }
   // Connected: the manager sees this process as the service, still starting.
-  EmulatedChannel channel(name, fd);
+  ServiceControlChannel channel(std::make_unique<ServiceControlChannel::Impl>(ServiceControlChannel::Impl{name, fd, 0}));
   ServiceStatus starting;
   starting.currentState = kServiceStartPending;
   starting.waitHint = 2000;
@@ -81,15 +77,13 @@ std::uint32_t RunAsService(const std::string& name, const std::function<void(Ser
     stopped.currentState = kServiceStopped;
     stopped.win32ExitCode = 1064;  // ERROR_EXCEPTION_IN_SERVICE
     channel.ReportStatus(stopped);
-    close(fd);
     throw;
   }
-  if (channel.LastState() != kServiceStopped) {
+  if (channel.impl_->lastState != kServiceStopped) {
     ServiceStatus stopped;
     stopped.currentState = kServiceStopped;
     channel.ReportStatus(stopped);
   }
-  close(fd);
   return kErrorSuccess;
 }
 

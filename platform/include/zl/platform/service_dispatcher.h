@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "zl/platform/poller.h"
@@ -11,15 +12,26 @@
 
 namespace zl::platform {
 
+// The connection of a running service to the service manager; handed to the
+// service's main routine by RunAsService.
 class ServiceControlChannel {
  public:
-  virtual ~ServiceControlChannel() = default;
+  ~ServiceControlChannel();
+  ServiceControlChannel(const ServiceControlChannel&) = delete;
+  ServiceControlChannel& operator=(const ServiceControlChannel&) = delete;
+
   // SetServiceStatus.
-  virtual std::uint32_t ReportStatus(const ServiceStatus& status) = 0;
+  std::uint32_t ReportStatus(const ServiceStatus& status);
   // Readable when a control request waits; watch it with the event loop.
-  virtual SocketHandle RequestHandle() const = 0;
+  SocketHandle RequestHandle() const;
   // The next waiting control (kServiceControlStop, ...), 0 when none.
-  virtual std::uint32_t TakeRequest() = 0;
+  std::uint32_t TakeRequest();
+
+ private:
+  friend std::uint32_t RunAsService(const std::string&, const std::function<void(ServiceControlChannel&)>&);
+  struct Impl;
+  explicit ServiceControlChannel(std::unique_ptr<Impl> impl);
+  std::unique_ptr<Impl> impl_;
 };
 
 // Connects to the service manager as the service `name` and runs
