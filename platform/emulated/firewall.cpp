@@ -33,18 +33,12 @@ std::int32_t FirewallProfile::AddAuthorizedApplication(const AuthorizedApplicati
     }
     HiveKey& list = hive.Root().FindOrCreate(emulated::kFirewallKey);
     HiveKey* entry = nullptr;
-    unsigned highest = 0;
     for (HiveKey* key : list.SubKeys()) {
-      highest = std::max(highest, static_cast<unsigned>(std::stoul(key->Name())));
       if (emulated::FoldCase(key->String("ProcessImageFileName")) == emulated::FoldCase(application.processImageFileName)) {
         entry = key;
       }
     }
-    if (!entry) {
-      char slot[8];
-      std::snprintf(slot, sizeof slot, "%04u", highest + 1);
-      entry = &list.FindOrCreate(slot);
-    }
+    if (!entry) entry = &list.FindOrCreate(emulated::NextSlotName(&list));
     entry->SetString("ProcessImageFileName", application.processImageFileName);
     entry->SetString("Name", application.name);
     entry->SetDword("Scope", static_cast<std::uint32_t>(application.scope));

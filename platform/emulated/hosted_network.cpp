@@ -68,13 +68,8 @@ void AddVirtualAdapter(Hive& hive, HiveKey& hosted) {
     mac = VirtualAdapterMac(hive, guid);
     hosted.SetValue("AdapterMac", kRegBinary, emulated::BinaryOf(mac));
   }
-  unsigned highest = 0;
-  if (HiveKey* adapters = hive.Root().Find(emulated::kAdaptersKey)) {
-    for (const std::string& name : adapters->SubKeyNames()) highest = std::max(highest, static_cast<unsigned>(std::stoul(name)));
-  }
-  char slot[8];
-  std::snprintf(slot, sizeof slot, "%04u", highest + 1);
-  HiveKey& key = hive.Root().FindOrCreate(emulated::kAdaptersKey + "\\" + slot);
+  HiveKey& key = hive.Root().FindOrCreate(emulated::kAdaptersKey + "\\" +
+                                           emulated::NextSlotName(hive.Root().Find(emulated::kAdaptersKey)));
   key.SetString("Guid", guid);
   key.SetString("Description", kVirtualAdapterDescription);
   key.SetDword("Type", kAdapterTypeWireless);

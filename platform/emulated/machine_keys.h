@@ -32,6 +32,10 @@ std::string BinaryOf(const std::vector<std::uint8_t>& bytes);
 std::vector<std::uint8_t> BytesOf(const std::string& data);
 std::vector<std::uint8_t> BinaryValue(const HiveKey& key, const std::string& name);
 
+// The name of the next numbered entry of a list key ("0001", "0002", ...);
+// names that are not numbers are passed over.
+std::string NextSlotName(const HiveKey* list);
+
 // The connection name stored for an adapter GUID under the network class key.
 std::string ConnectionNameOf(const Hive& hive, const std::string& guid);
 void SetConnectionName(Hive& hive, const std::string& guid, const std::string& name);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 
 #include "machine_keys.h"
@@ -40,6 +41,16 @@ std::vector<std::uint8_t> BytesOf(const std::string& data) { return std::vector<
 std::vector<std::uint8_t> BinaryValue(const HiveKey& key, const std::string& name) {
   const HiveValue* value = key.Value(name);
   return value ? BytesOf(value->data) : std::vector<std::uint8_t>{};
+}
+
+std::string NextSlotName(const HiveKey* list) {
+  unsigned long highest = 0;
+  if (list) {
+    for (const std::string& name : list->SubKeyNames()) highest = std::max(highest, std::strtoul(name.c_str(), nullptr, 10));
+  }
+  char slot[16];
+  std::snprintf(slot, sizeof slot, "%04lu", highest + 1);
+  return slot;
 }
 
 std::string ConnectionNameOf(const Hive& hive, const std::string& guid) {
@@ -121,18 +132,8 @@ HiveKey* FindAdapterKey(Hive& hive, const std::string& guid) {
   return nullptr;
 }
 
-std::string NextAdapterSlot(Hive& hive) {
-  unsigned highest = 0;
-  if (HiveKey* adapters = hive.Root().Find(emulated::kAdaptersKey)) {
-    for (const std::string& name : adapters->SubKeyNames()) highest = std::max(highest, static_cast<unsigned>(std::stoul(name)));
-  }
-  char slot[8];
-  std::snprintf(slot, sizeof slot, "%04u", highest + 1);
-  return slot;
-}
-
 void WriteAdapter(Hive& hive, const AdapterRecord& adapter) {
-  HiveKey& key = hive.Root().FindOrCreate(emulated::kAdaptersKey + "\\" + NextAdapterSlot(hive));
+  HiveKey& key = hive.Root().FindOrCreate(emulated::kAdaptersKey + "\\" + emulated::NextSlotName(hive.Root().Find(emulated::kAdaptersKey)));
   key.SetString("Guid", adapter.guid);
   key.SetString("Description", adapter.description);
   key.SetDword("Type", adapter.type);

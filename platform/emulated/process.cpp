@@ -1,6 +1,5 @@
 #include "zl/platform/process.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -12,6 +11,7 @@
 #include <ctime>
 #include <mutex>
 
+#include "folder_search.h"
 #include "hive.h"
 #include "machine_store.h"
 #include "native_names.h"
@@ -34,23 +34,6 @@ void ReapOrphans() {
   }
 }
 
-std::string FindInFolder(const std::string& folder, const std::string& name) {
-  if (folder.empty()) return {};
-  DIR* dir = opendir(folder.c_str());
-  if (!dir) return {};
-  const std::string wanted = emulated::FoldCase(name);
-  std::string found;
-  while (dirent* entry = readdir(dir)) {
-    const std::string candidate = emulated::FoldCase(entry->d_name);
-    if (candidate == wanted || candidate == wanted + ".exe") {
-      found = folder + "/" + entry->d_name;
-      break;
-    }
-  }
-  closedir(dir);
-  return found;
-}
-
 // A bare name is looked for in the program's folder, then in the machine's
 // system folder, letter case ignored and ".exe" implied, as the shell does.
 std::string ResolveFile(const std::string& file) {
@@ -58,10 +41,8 @@ std::string ResolveFile(const std::string& file) {
     const std::string path = emulated::NativePath(file);
     return access(path.c_str(), F_OK) == 0 ? path : std::string();
   }
-  std::string programFolder = emulated::NativePath(ProgramFolder());
-  while (programFolder.size() > 1 && programFolder.back() == '/') programFolder.pop_back();
-  std::string path = FindInFolder(programFolder, emulated::NativePath(file));
-  if (path.empty()) path = FindInFolder(machine::SystemFolder(), emulated::NativePath(file));
+  std::string path = emulated::FindInFolder(emulated::NativeProgramFolder(), emulated::NativePath(file), ".exe");
+  if (path.empty()) path = emulated::FindInFolder(machine::SystemFolder(), emulated::NativePath(file), ".exe");
   if (path.empty() && access(emulated::NativePath(file).c_str(), F_OK) == 0) path = emulated::NativePath(file);
   return path;
 }
@@ -187,12 +168,8 @@ bool StartProgram(const std::string& file, const std::string& commandLine, Proce
 }
 
 std::string FindProgram(const std::string& name) {
-  std::string path = FindInFolder(machine::SystemFolder(), emulated::NativePath(name));
-  if (path.empty()) {
-    std::string programFolder = emulated::NativePath(ProgramFolder());
-    while (programFolder.size() > 1 && programFolder.back() == '/') programFolder.pop_back();
-    path = FindInFolder(programFolder, emulated::NativePath(name));
-  }
+  std::string path = emulated::FindInFolder(machine::SystemFolder(), emulated::NativePath(name), ".exe");
+  if (path.empty()) path = emulated::FindInFolder(emulated::NativeProgramFolder(), emulated::NativePath(name), ".exe");
   return path.empty() || !IsProgram(path) ? std::string() : emulated::ProgramPath(path);
 }
 
