@@ -36,8 +36,12 @@ std::string GetCommandLineText() {
   const char* line = std::getenv("ZEPHLINK_COMMAND_LINE");
   const char* image = std::getenv("ZEPHLINK_COMMAND_LINE_IMAGE");
   if (line && image && RealPath(image) == RealPath("/proc/self/exe")) return emulated::Utf8ToCp1252(line);
-  // Started from a Linux shell: the arguments joined with blanks as they
-  // stand, so a Windows command line can be given as it would be typed.
+  // Started from a Linux shell, which has taken the quotes away: the
+  // arguments are joined with blanks, and one that holds blanks but no quote
+  // of its own is put back in quotes. So `cmd.exe /c "netsh ..."` typed in a
+  // Linux shell gives the line it gives on Windows, and an argument that
+  // carries its own quotes (a whole Windows line in single quotes) is taken
+  // as it stands.
   const std::string raw = ReadProcSelf("/proc/self/cmdline");
   std::string text;
   std::size_t start = 0;
@@ -52,7 +56,9 @@ std::string GetCommandLineText() {
       text = name.find(' ') == std::string::npos ? name : "\"" + name + "\"";
       first = false;
     } else {
-      text += " " + emulated::Utf8ToCp1252(arg);
+      const bool blank = arg.find_first_of(" \t") != std::string::npos;
+      const bool quoted = arg.find('"') != std::string::npos;
+      text += " " + (blank && !quoted ? "\"" + emulated::Utf8ToCp1252(arg) + "\"" : emulated::Utf8ToCp1252(arg));
     }
     start = end + 1;
   }

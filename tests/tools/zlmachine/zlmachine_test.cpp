@@ -41,9 +41,14 @@ TEST(ZlmachineTest, CreatesAMachineAndShowsTheHostedAdapterOnlyWhileItRuns) {
   EXPECT_TRUE(Contains(adapters.output, "Drahtlosnetzwerkverbindung"));
   EXPECT_FALSE(Contains(adapters.output, "192.168.137.1"));
 
-  const Result set = Shell(dir, "./cmd.exe /c '\"netsh wlan set hostednetwork mode=allow ssid=\"My Net\" "
-                                "key=\"12345678\" keyUsage=persistent\"'");
+  // Typed in a Linux shell as it would be typed on Windows.
+  const Result set = Shell(dir, "./cmd.exe /c \"netsh wlan set hostednetwork mode=allow ssid=\"My Net\" "
+                                "key=\"12345678\" keyUsage=persistent\"");
   EXPECT_EQ(set.exitCode, 0) << set.output;
+  EXPECT_TRUE(Contains(Shell(dir, "./zlmachine hostednetwork").output, "SSID           : \"My Net\""));
+  // The whole Windows line in single quotes works too.
+  const Result again = Shell(dir, "./cmd.exe '/c \"netsh wlan set hostednetwork ssid=\"My Net\"\"'");
+  EXPECT_EQ(again.exitCode, 0) << again.output;
   const Result start = Shell(dir, "./zlmachine exec 'cmd.exe /c \"netsh wlan start hostednetwork\"'");
   EXPECT_EQ(start.exitCode, 0) << start.output;
   EXPECT_TRUE(Contains(start.output, "The hosted network started."));
