@@ -21,7 +21,9 @@ bool IsSafeCommandText(const std::string& text) {
   for (unsigned char c : text) {
     if (c == '"' || c == '%' || c < 0x20 || c == 0x7F) return false;
   }
-  return true;
+  // A final backslash would escape the closing quote for the program that
+  // reads the line, which would then take a different name or key.
+  return text.empty() || text.back() != '\\';
 }
 
 std::string SetHostedNetworkParameters(const std::string& ssid, const std::string& key) {

@@ -9,7 +9,8 @@ namespace zl::syscmd {
 
 // Whether a network name or key can be put between double quotes on a
 // command interpreter line without changing the line's meaning: no double
-// quote, no percent sign (variable expansion) and no control character.
+// quote, no percent sign (variable expansion), no control character, and no
+// backslash at the end (it would escape the closing quote).
 bool IsSafeCommandText(const std::string& text);
 
 // Refuses (runs nothing) when the SSID or key is not IsSafeCommandText.

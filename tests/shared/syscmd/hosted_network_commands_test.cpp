@@ -92,6 +92,8 @@ TEST(HostedNetworkCommandsTest, UnsafeNameOrKeyRunsNothing) {
       {"carriage return", "Net", "1234\r5678"},
       {"tab", "Net\tx", "12345678"},
       {"delete character", "Net\x7F", "12345678"},
+      {"backslash ending the name", "Net\\", "12345678"},
+      {"backslash ending the key", "Net", "12345678\\"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
@@ -111,6 +113,8 @@ TEST(HostedNetworkCommandsTest, SafeTextRule) {
   EXPECT_FALSE(IsSafeCommandText("a%b"));
   EXPECT_FALSE(IsSafeCommandText(std::string("a\0b", 3)));
   EXPECT_FALSE(IsSafeCommandText("\x1F"));
+  EXPECT_TRUE(IsSafeCommandText("a\\b"));
+  EXPECT_FALSE(IsSafeCommandText("ab\\"));
 }
 
 }  // namespace
