@@ -115,6 +115,19 @@ TEST_F(StatusIndicationsTest, ALineUpLowersTheSizeUpwardListsTheLinkAndTakesTheL
   EXPECT_EQ(std::uint32_t(links->Links[1].LinkSpeed), 0u);
 }
 
+// A decrement larger than the size never wraps it around: it stops at the
+// smallest MTU IPv4 allows.
+TEST_F(StatusIndicationsTest, ALineUpSizeIsNotLoweredBelow576) {
+  Start(NdisMediumWan, 2000);
+  LineUp(1500, kLocal, {});
+  const auto seen = adapter_->TakeStatusIndications();
+  ASSERT_EQ(seen.size(), 1u);
+  NDIS_WAN_LINE_UP above;
+  std::memcpy(&above, seen[0].buffer.data(), sizeof above);
+  EXPECT_EQ(above.MaximumTotalSize, 576u);
+  EXPECT_EQ(std::uint32_t(Links()->Links[0].MaximumTotalSize), 576u);
+}
+
 TEST_F(StatusIndicationsTest, ALineUpForAListedLocalLinkAddsNoSecondEntry) {
   Start(NdisMediumWan);
   LineUp(1500, kLocal, {1, 2, 3});
