@@ -12,32 +12,36 @@
 namespace zl::vorlanex {
 
 // Device type 0x8300, FILE_ANY_ACCESS, METHOD_BUFFERED: input and output share
-// one system buffer of the larger size.
+// one system buffer of the larger size. Each code is followed by the client
+// library operation built on it; OpenFilterDriver and CloseFilterDriver open and
+// close the device "\\.\VORLANEX" itself, with no control code.
 constexpr uint32_t ControlCode(uint32_t function) { return 0x8300u << 16 | function << 2; }
 
-constexpr uint32_t IOCTL_VORLANEX_GET_VERSION = ControlCode(0x830);                 // 0x830020C0
-constexpr uint32_t IOCTL_VORLANEX_GET_ADAPTER_LIST = ControlCode(0x831);            // 0x830020C4
-constexpr uint32_t IOCTL_VORLANEX_SEND_TO_ADAPTER = ControlCode(0x832);             // 0x830020C8
-constexpr uint32_t IOCTL_VORLANEX_SEND_TO_PROTOCOLS = ControlCode(0x833);           // 0x830020CC
-constexpr uint32_t IOCTL_VORLANEX_READ_PACKET = ControlCode(0x834);                 // 0x830020D0
-constexpr uint32_t IOCTL_VORLANEX_SET_ADAPTER_MODE = ControlCode(0x835);            // 0x830020D4
-constexpr uint32_t IOCTL_VORLANEX_FLUSH_ADAPTER_QUEUE = ControlCode(0x836);         // 0x830020D8
-constexpr uint32_t IOCTL_VORLANEX_SET_PACKET_EVENT = ControlCode(0x837);            // 0x830020DC
-constexpr uint32_t IOCTL_VORLANEX_OID_SET = ControlCode(0x838);                     // 0x830020E0
-constexpr uint32_t IOCTL_VORLANEX_OID_QUERY = ControlCode(0x839);                   // 0x830020E4
-constexpr uint32_t IOCTL_VORLANEX_SET_WAN_EVENT = ControlCode(0x83A);               // 0x830020E8
-constexpr uint32_t IOCTL_VORLANEX_SET_ADAPTER_LIST_EVENT = ControlCode(0x83B);      // 0x830020EC
-constexpr uint32_t IOCTL_VORLANEX_GET_QUEUE_SIZE = ControlCode(0x83C);              // 0x830020F0
-constexpr uint32_t IOCTL_VORLANEX_GET_ADAPTER_MODE = ControlCode(0x83D);            // 0x830020F4
-constexpr uint32_t IOCTL_VORLANEX_SET_FILTER_TABLE = ControlCode(0x83E);            // 0x830020F8
-constexpr uint32_t IOCTL_VORLANEX_RESET_FILTER_TABLE = ControlCode(0x83F);          // 0x830020FC
-constexpr uint32_t IOCTL_VORLANEX_GET_FILTER_TABLE_SIZE = ControlCode(0x840);       // 0x83002100
-constexpr uint32_t IOCTL_VORLANEX_GET_FILTER_TABLE = ControlCode(0x841);            // 0x83002104
-constexpr uint32_t IOCTL_VORLANEX_GET_FILTER_TABLE_RESET_STATS = ControlCode(0x842);  // 0x83002108
-constexpr uint32_t IOCTL_VORLANEX_GET_RAS_LINKS = ControlCode(0x843);               // 0x8300210C
-constexpr uint32_t IOCTL_VORLANEX_SEND_PACKETS_TO_ADAPTER = ControlCode(0x844);     // 0x83002110
-constexpr uint32_t IOCTL_VORLANEX_SEND_PACKETS_TO_PROTOCOLS = ControlCode(0x845);   // 0x83002114
-constexpr uint32_t IOCTL_VORLANEX_READ_PACKETS = ControlCode(0x846);                // 0x83002118
+constexpr uint32_t IOCTL_VORLANEX_GET_VERSION = ControlCode(0x830);                 // 0x830020C0, GetDriverVersion
+constexpr uint32_t IOCTL_VORLANEX_GET_ADAPTER_LIST = ControlCode(0x831);            // 0x830020C4, GetTcpipBoundAdaptersInfo
+constexpr uint32_t IOCTL_VORLANEX_SEND_TO_ADAPTER = ControlCode(0x832);             // 0x830020C8, SendPacketToAdapter
+constexpr uint32_t IOCTL_VORLANEX_SEND_TO_PROTOCOLS = ControlCode(0x833);           // 0x830020CC, SendPacketToMstcp
+constexpr uint32_t IOCTL_VORLANEX_READ_PACKET = ControlCode(0x834);                 // 0x830020D0, ReadPacket
+constexpr uint32_t IOCTL_VORLANEX_SET_ADAPTER_MODE = ControlCode(0x835);            // 0x830020D4, SetAdapterMode
+constexpr uint32_t IOCTL_VORLANEX_FLUSH_ADAPTER_QUEUE = ControlCode(0x836);         // 0x830020D8, FlushAdapterPacketQueue
+constexpr uint32_t IOCTL_VORLANEX_SET_PACKET_EVENT = ControlCode(0x837);            // 0x830020DC, SetPacketEvent
+constexpr uint32_t IOCTL_VORLANEX_OID_SET = ControlCode(0x838);                     // 0x830020E0, VorlanexRequest (set)
+constexpr uint32_t IOCTL_VORLANEX_OID_QUERY = ControlCode(0x839);                   // 0x830020E4, VorlanexRequest (query)
+constexpr uint32_t IOCTL_VORLANEX_SET_WAN_EVENT = ControlCode(0x83A);               // 0x830020E8, SetWANEvent
+constexpr uint32_t IOCTL_VORLANEX_SET_ADAPTER_LIST_EVENT = ControlCode(0x83B);      // 0x830020EC, SetAdapterListChangeEvent
+constexpr uint32_t IOCTL_VORLANEX_GET_QUEUE_SIZE = ControlCode(0x83C);              // 0x830020F0, GetAdapterPacketQueueSize
+constexpr uint32_t IOCTL_VORLANEX_GET_ADAPTER_MODE = ControlCode(0x83D);            // 0x830020F4, GetAdapterMode
+constexpr uint32_t IOCTL_VORLANEX_SET_FILTER_TABLE = ControlCode(0x83E);            // 0x830020F8, SetPacketFilterTable
+constexpr uint32_t IOCTL_VORLANEX_RESET_FILTER_TABLE = ControlCode(0x83F);          // 0x830020FC, ResetPacketFilterTable
+constexpr uint32_t IOCTL_VORLANEX_GET_FILTER_TABLE_SIZE = ControlCode(0x840);       // 0x83002100, GetPacketFilterTableSize
+constexpr uint32_t IOCTL_VORLANEX_GET_FILTER_TABLE = ControlCode(0x841);            // 0x83002104, GetPacketFilterTable
+constexpr uint32_t IOCTL_VORLANEX_GET_FILTER_TABLE_RESET_STATS = ControlCode(0x842);  // 0x83002108, GetPacketFilterTableResetStats
+constexpr uint32_t IOCTL_VORLANEX_GET_RAS_LINKS = ControlCode(0x843);               // 0x8300210C, GetRasLinks
+constexpr uint32_t IOCTL_VORLANEX_SEND_PACKETS_TO_ADAPTER = ControlCode(0x844);     // 0x83002110, SendPacketsToAdapter
+constexpr uint32_t IOCTL_VORLANEX_SEND_PACKETS_TO_PROTOCOLS = ControlCode(0x845);   // 0x83002114, SendPacketsToMstcp
+constexpr uint32_t IOCTL_VORLANEX_READ_PACKETS = ControlCode(0x846);                // 0x83002118, ReadPackets
+static_assert(IOCTL_VORLANEX_GET_VERSION == 0x830020C0 && IOCTL_VORLANEX_OID_SET == 0x830020E0 &&
+              IOCTL_VORLANEX_READ_PACKETS == 0x83002118);
 
 constexpr uint32_t VORLANEX_DRIVER_VERSION = 0x01083000;
 
