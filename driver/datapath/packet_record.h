@@ -4,23 +4,23 @@
 
 #include <ndis.h>
 
+#include "driver/control/vorlanex_interface.h"
+
 namespace zl::driver {
 
-constexpr ULONG DIRECTION_OUTBOUND = 1;  // from the protocols towards the adapter
-constexpr ULONG DIRECTION_INBOUND = 2;   // from the adapter towards the protocols
+using zl::vorlanex::DIRECTION_INBOUND;
+using zl::vorlanex::DIRECTION_OUTBOUND;
+using zl::vorlanex::MAX_FRAME_SIZE;
+using zl::vorlanex::MODE_COPY_INBOUND;
+using zl::vorlanex::MODE_COPY_OUTBOUND;
+using zl::vorlanex::MODE_DIVERT_INBOUND;
+using zl::vorlanex::MODE_DIVERT_OUTBOUND;
+using zl::vorlanex::MODE_INBOUND_LOOPBACK;
+using zl::vorlanex::MODE_INBOUND_OWN_ADDRESS_ONLY;
+using zl::vorlanex::MODE_LOOPBACK_DROP_UNICAST;
 
-constexpr ULONG MAX_FRAME_SIZE = 1514;
 constexpr ULONG ETHERNET_HEADER_SIZE = 14;
 constexpr ULONG MAX_WWAN_PACKET_SIZE = 1500;
-
-// Adapter mode flags.
-constexpr ULONG MODE_DIVERT_OUTBOUND = 0x01;
-constexpr ULONG MODE_DIVERT_INBOUND = 0x02;
-constexpr ULONG MODE_COPY_OUTBOUND = 0x04;
-constexpr ULONG MODE_COPY_INBOUND = 0x08;
-constexpr ULONG MODE_INBOUND_OWN_ADDRESS_ONLY = 0x10;
-constexpr ULONG MODE_INBOUND_LOOPBACK = 0x20;
-constexpr ULONG MODE_LOOPBACK_DROP_UNICAST = 0x40;
 
 #pragma pack(push, 1)
 struct PacketRecord {
@@ -32,8 +32,13 @@ struct PacketRecord {
   UCHAR Frame[MAX_FRAME_SIZE];
 };
 #pragma pack(pop)
-static_assert(sizeof(PacketRecord) == 1546, "PacketRecord is a wire format of 1546 bytes");
-constexpr ULONG PACKET_RECORD_HEADER_SIZE = 32;
+// The driver's record is the client's record with a list link in its first 16 bytes.
+static_assert(sizeof(PacketRecord) == sizeof(zl::vorlanex::PacketRecord));
+static_assert(offsetof(PacketRecord, Direction) == offsetof(zl::vorlanex::PacketRecord, Direction));
+static_assert(offsetof(PacketRecord, Length) == offsetof(zl::vorlanex::PacketRecord, Length));
+static_assert(offsetof(PacketRecord, Ieee8021Q) == offsetof(zl::vorlanex::PacketRecord, Ieee8021Q));
+static_assert(offsetof(PacketRecord, Frame) == offsetof(zl::vorlanex::PacketRecord, Frame));
+using zl::vorlanex::PACKET_RECORD_HEADER_SIZE;
 
 // The link sits at offset 0 of every record, which is allocated on its own and
 // therefore aligned for it.

@@ -11,7 +11,7 @@
 #include "driver/filtertable/filter_table.h"
 #include "driver/modules/module_handlers.h"
 #include "driver/modules/module_list.h"
-#include "driver/modules/own_oid_request.h"
+#include "driver/modules/oid_handlers.h"
 
 // The kernel's wide strings are UTF-16: wchar_t with the Windows Driver Kit,
 // char16_t in the kernel host.
@@ -99,9 +99,12 @@ void FillCharacteristics(NDIS_FILTER_DRIVER_CHARACTERISTICS* characteristics) {
   characteristics->CancelSendNetBufferListsHandler = FilterCancelSendNetBufferLists;
   characteristics->ReceiveNetBufferListsHandler = FilterReceiveNetBufferLists;
   characteristics->ReturnNetBufferListsHandler = FilterReturnNetBufferLists;
+  characteristics->OidRequestHandler = FilterOidRequest;
   characteristics->OidRequestCompleteHandler = FilterOidRequestComplete;
+  characteristics->CancelOidRequestHandler = FilterCancelOidRequest;
   characteristics->DevicePnPEventNotifyHandler = FilterDevicePnPEventNotify;
   characteristics->NetPnPEventHandler = FilterNetPnPEvent;
+  characteristics->StatusHandler = FilterStatus;
 }
 
 NDIS_HANDLE AllocateNblPool() {

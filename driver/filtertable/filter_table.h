@@ -6,6 +6,7 @@
 
 #include <ndis.h>
 
+#include "driver/control/vorlanex_interface.h"
 #include "driver/datapath/packet_record.h"
 #include "driver/modules/filter_module.h"
 
@@ -33,41 +34,8 @@ constexpr ULONG FILTER_TRANSPORT_TCP_UDP = 1;
 constexpr ULONG FILTER_PORT_SOURCE = 0x1;
 constexpr ULONG FILTER_PORT_DESTINATION = 0x2;
 
-#pragma pack(push, 1)
-struct FilterRule {
-  ULONG64 AdapterHandle;  // 0: every adapter
-  ULONG Directions;       // bit 0 outbound, bit 1 inbound
-  ULONG Action;
-  ULONG Layers;
-  ULONG Timestamp;  // seconds since 1980 of the last counter reset
-  ULONG64 Packets;
-  ULONG64 Bytes;
-  ULONG DataLinkKind;
-  ULONG EthernetFields;
-  UCHAR SourceAddress[6];
-  UCHAR DestinationAddress[6];
-  USHORT EtherType;  // host byte order
-  USHORT Padding1;
-  ULONG NetworkKind;
-  ULONG Ipv4Fields;
-  ULONG SourceKind;
-  ULONG SourceAddressOrStart;  // network byte order
-  ULONG SourceMaskOrEnd;
-  ULONG DestinationKind;
-  ULONG DestinationAddressOrStart;
-  ULONG DestinationMaskOrEnd;
-  UCHAR Protocol;
-  UCHAR Padding2[3];
-  ULONG TransportKind;
-  ULONG PortFields;
-  USHORT SourcePortFrom;  // host byte order
-  USHORT SourcePortTo;
-  USHORT DestinationPortFrom;
-  USHORT DestinationPortTo;
-};
-#pragma pack(pop)
-static_assert(sizeof(FilterRule) == 116, "FilterRule is a wire format of 116 bytes");
-constexpr ULONG FILTER_TABLE_HEADER_SIZE = 4;  // the rule count
+using zl::vorlanex::FILTER_TABLE_HEADER_SIZE;  // the rule count
+using zl::vorlanex::FilterRule;
 
 constexpr ULONG FilterTableSize(ULONG count) { return FILTER_TABLE_HEADER_SIZE + count * sizeof(FilterRule); }
 

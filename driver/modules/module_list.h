@@ -5,6 +5,7 @@
 
 #include <ndis.h>
 
+#include "driver/control/vorlanex_interface.h"
 #include "driver/modules/filter_module.h"
 
 namespace zl::driver {
@@ -27,18 +28,8 @@ FilterModule* LookupAdapter(ULONG64 adapterHandle);
 void ReleaseAdapter(FilterModule* module);
 
 // The AdapterList handed to clients (8836 bytes).
-constexpr ULONG MAX_LISTED_ADAPTERS = 32;
-#pragma pack(push, 1)
-struct AdapterList {
-  ULONG Count;
-  CHAR Name[MAX_LISTED_ADAPTERS][256];
-  ULONG64 Handle[MAX_LISTED_ADAPTERS];
-  ULONG Medium[MAX_LISTED_ADAPTERS];
-  UCHAR Address[MAX_LISTED_ADAPTERS][6];
-  USHORT Mtu[MAX_LISTED_ADAPTERS];
-};
-#pragma pack(pop)
-static_assert(sizeof(AdapterList) == 8836, "AdapterList is a wire format of 8836 bytes");
+using zl::vorlanex::AdapterList;
+using zl::vorlanex::MAX_LISTED_ADAPTERS;
 
 // Fills the 8836-byte output with up to 32 adapters, most recently attached
 // first. If the temporary list cannot be allocated, the output is all zero.

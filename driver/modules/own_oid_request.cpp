@@ -49,11 +49,10 @@ NDIS_STATUS IssueOwnOidRequest(FilterModule* module, PIRP clientRequest, NDIS_RE
   return status;
 }
 
-void CompleteOwnOidRequest(FilterModule* module, OwnOidRequest* own, NDIS_STATUS status) {
-  AcquireKernelLock(&module->OwnRequestLock);
-  RemoveEntryList(&own->Link);
-  ReleaseKernelLock(&module->OwnRequestLock);
+namespace {
 
+// Completes the client's control request an own request carried, if any.
+void FinishClientRequest(OwnOidRequest* own, NDIS_STATUS status) {
   PIRP irp = own->ClientRequest;
   if (irp != nullptr) {
     PIO_STACK_LOCATION location = IoGetCurrentIrpStackLocation(irp);
@@ -69,6 +68,15 @@ void CompleteOwnOidRequest(FilterModule* module, OwnOidRequest* own, NDIS_STATUS
     irp->IoStatus.Information = location->Parameters.DeviceIoControl.InputBufferLength;
     IoCompleteRequest(irp, IO_NO_INCREMENT);
   }
+}
+
+}  // namespace
+
+void CompleteOwnOidRequest(FilterModule* module, OwnOidRequest* own, NDIS_STATUS status) {
+  AcquireKernelLock(&module->OwnRequestLock);
+  RemoveEntryList(&own->Link);
+  ReleaseKernelLock(&module->OwnRequestLock);
+  FinishClientRequest(own, status);
   ExFreePoolWithTag(own, TAG_DRIVER);
 }
 
@@ -103,21 +111,19 @@ void AdjustOidResult(FilterModule* module, PNDIS_OID_REQUEST request) {
 }
 
 void ReleaseOwnOidRequests(FilterModule* module) {
-  AcquireKernelLock(&module->OwnRequestLock);
-  while (!IsListEmpty(&module->OwnRequests)) {
-    OwnOidRequest* own = CONTAINING_RECORD(RemoveHeadList(&module->OwnRequests), OwnOidRequest, Link);
+  for (;;) {
+    OwnOidRequest* own = nullptr;
+    AcquireKernelLock(&module->OwnRequestLock);
+    if (!IsListEmpty(&module->OwnRequests)) {
+      own = CONTAINING_RECORD(RemoveHeadList(&module->OwnRequests), OwnOidRequest, Link);
+    }
+    ReleaseKernelLock(&module->OwnRequestLock);
+    if (own == nullptr) return;
+    // The adapter will never answer; a client still waiting learns so instead
+    // of waiting for ever.
+    FinishClientRequest(own, NDIS_STATUS_REQUEST_ABORTED);
     ExFreePoolWithTag(own, TAG_DRIVER);
   }
-  ReleaseKernelLock(&module->OwnRequestLock);
-}
-
-void FilterOidRequestComplete(NDIS_HANDLE filterModuleContext, PNDIS_OID_REQUEST request, NDIS_STATUS status) {
-  auto* module = static_cast<FilterModule*>(filterModuleContext);
-  // The driver passes no protocol request down, so every request completing
-  // here is one of its own (its source-reserved slot is empty).
-  OwnOidRequest* own = CONTAINING_RECORD(request, OwnOidRequest, Request);
-  if (status == NDIS_STATUS_SUCCESS) AdjustOidResult(module, request);
-  CompleteOwnOidRequest(module, own, status);
 }
 
 }  // namespace zl::driver

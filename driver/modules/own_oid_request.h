@@ -4,12 +4,13 @@
 
 #include <ndis.h>
 
+#include "driver/control/vorlanex_interface.h"
 #include "driver/modules/filter_module.h"
 
 namespace zl::driver {
 
-constexpr ULONG IOCTL_VORLANEX_OID_SET = 0x830020E0;
-constexpr ULONG IOCTL_VORLANEX_OID_QUERY = 0x830020E4;
+using zl::vorlanex::IOCTL_VORLANEX_OID_QUERY;
+using zl::vorlanex::IOCTL_VORLANEX_OID_SET;
 constexpr ULONG OWN_OID_REQUEST_ID = 0x52544C46;
 
 struct OwnOidRequest {
@@ -28,7 +29,8 @@ NDIS_STATUS IssueOwnOidRequest(FilterModule* module, PIRP clientRequest, NDIS_RE
 void CompleteOwnOidRequest(FilterModule* module, OwnOidRequest* request, NDIS_STATUS status);
 // The changes the driver makes to successful results passing through it.
 void AdjustOidResult(FilterModule* module, PNDIS_OID_REQUEST request);
-// Frees the own requests still listed when the module goes away.
+// Frees the own requests still listed when the module goes away; a client's
+// request among them completes with NDIS_STATUS_REQUEST_ABORTED.
 void ReleaseOwnOidRequests(FilterModule* module);
 
 // Takes MTUDecrement off a reported size without letting it wrap around or fall
@@ -36,7 +38,5 @@ void ReleaseOwnOidRequests(FilterModule* module);
 ULONG LowerReportedSize(ULONG size, ULONG floor);
 constexpr ULONG MIN_LOWERED_MTU = 576;        // the smallest MTU IPv4 allows
 constexpr ULONG MIN_LOWERED_TOTAL_SIZE = 590;  // that MTU with its Ethernet header
-
-FILTER_OID_REQUEST_COMPLETE FilterOidRequestComplete;
 
 }  // namespace zl::driver

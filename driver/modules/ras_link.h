@@ -3,27 +3,27 @@
 
 #include <ndis.h>
 
+#include "driver/control/vorlanex_interface.h"
 #include "driver/modules/filter_module.h"
 
 namespace zl::driver {
 
-#pragma pack(push, 1)
-struct RasLinkInfo {
-  ULONG LinkSpeed;
-  ULONG MaximumTotalSize;  // as indicated, less MTUDecrement
-  UCHAR RemoteAddress[6];
-  UCHAR LocalAddress[6];
-  ULONG ProtocolBufferLength;
-  UCHAR ProtocolBuffer[1024];
-};
-#pragma pack(pop)
-static_assert(sizeof(RasLinkInfo) == 1048, "RasLinkInfo is a wire format of 1048 bytes");
+using zl::vorlanex::RasLinkInfo;
+using zl::vorlanex::RasLinkList;
 
 struct RasLink {
   LIST_ENTRY Link;
   RasLinkInfo Info;
 };
 
+// Lists the link a WAN line-up reports (its maximum total size already lowered),
+// unless a listed link has the same local address bytes 2 to 5. Without memory
+// for the record the link is not listed.
+void AddRasLink(FilterModule* module, const NDIS_WAN_LINE_UP* lineUp);
+// Drops the oldest link whose remote and local addresses both equal the line-down's.
+void RemoveRasLink(FilterModule* module, const NDIS_WAN_LINE_DOWN* lineDown);
+// The module's links, oldest first, at most 256; the rest of the list is zero.
+void CopyRasLinks(FilterModule* module, RasLinkList* output);
 // Frees the links still listed when the module goes away.
 void ReleaseRasLinks(FilterModule* module);
 

@@ -432,6 +432,131 @@ std::size_t EmulatedAdapter::CompleteHeldOidRequests(NDIS_STATUS status) {
   return held.size();
 }
 
+std::size_t EmulatedAdapter::CompleteHeldOidRequestsWith(const std::function<NDIS_STATUS(NDIS_OID_REQUEST&)>& answer) {
+  std::deque<PNDIS_OID_REQUEST> held;
+  {
+    std::lock_guard lock(mutex_);
+    held.swap(heldOids_);
+  }
+  for (PNDIS_OID_REQUEST request : held) {
+    const NDIS_STATUS status = answer(*request);
+    host_.Characteristics().OidRequestCompleteHandler(ModuleContext(), request, status);
+  }
+  return held.size();
+}
+
+void EmulatedAdapter::MiniportCancelOidRequest(PVOID requestId) {
+  PNDIS_OID_REQUEST cancelled = nullptr;
+  {
+    std::lock_guard lock(mutex_);
+    oidCancelIds_.push_back(requestId);
+    for (auto it = heldOids_.begin(); it != heldOids_.end(); ++it) {
+      if ((*it)->RequestId == requestId) {
+        cancelled = *it;
+        heldOids_.erase(it);
+        break;
+      }
+    }
+  }
+  if (cancelled != nullptr) {
+    host_.Characteristics().OidRequestCompleteHandler(ModuleContext(), cancelled, NDIS_STATUS_REQUEST_ABORTED);
+  }
+}
+
+std::vector<PVOID> EmulatedAdapter::TakeOidCancelIds() {
+  std::lock_guard lock(mutex_);
+  return std::exchange(oidCancelIds_, {});
+}
+
+NDIS_STATUS EmulatedAdapter::OidRequestFromStack(NDIS_OID_REQUEST& request) {
+  {
+    std::lock_guard lock(mutex_);
+    stackOidsOut_.insert(&request);
+  }
+  NDIS_STATUS status;
+  {
+    std::shared_lock gate(gate_);
+    status = bound_ ? host_.Characteristics().OidRequestHandler(ModuleContext(), &request)
+                    : MiniportOidRequest(&request);
+  }
+  if (status == NDIS_STATUS_PENDING && bound_) return status;
+  std::lock_guard lock(mutex_);
+  if (status == NDIS_STATUS_PENDING) {
+    // Without a module the miniport holds it; the host does not complete those to the protocols.
+    stackOidsOut_.erase(&request);
+    return status;
+  }
+  if (stackOidsCompleted_.erase(&request) != 0) {
+    host_.RecordViolation("OID request of the protocols completed and also answered at once");
+  }
+  stackOidsOut_.erase(&request);
+  return status;
+}
+
+void EmulatedAdapter::StackOidRequestComplete(PNDIS_OID_REQUEST request, NDIS_STATUS status) {
+  std::lock_guard lock(mutex_);
+  if (stackOidsOut_.erase(request) == 0) {
+    host_.RecordViolation("completion of an OID request the protocols did not send or already saw completed");
+    return;
+  }
+  stackOidsCompleted_.insert(request);
+  stackOidCompletions_.push_back({request, status});
+}
+
+void EmulatedAdapter::CancelOidRequestFromStack(PVOID requestId) {
+  std::shared_lock gate(gate_);
+  if (bound_) {
+    host_.Characteristics().CancelOidRequestHandler(ModuleContext(), requestId);
+  } else {
+    MiniportCancelOidRequest(requestId);
+  }
+}
+
+std::vector<StackOidCompletion> EmulatedAdapter::TakeStackOidCompletions() {
+  std::lock_guard lock(mutex_);
+  for (const StackOidCompletion& completion : stackOidCompletions_) stackOidsCompleted_.erase(completion.request);
+  return std::exchange(stackOidCompletions_, {});
+}
+
+long EmulatedAdapter::StackOidRequestsOutstanding() const {
+  std::lock_guard lock(mutex_);
+  return long(stackOidsOut_.size());
+}
+
+void EmulatedAdapter::IndicateStatusFromMiniport(NDIS_STATUS_INDICATION& indication) {
+  std::shared_lock gate(gate_);
+  if (bound_) {
+    host_.Characteristics().StatusHandler(ModuleContext(), &indication);
+  } else {
+    StackStatus(&indication);
+  }
+}
+
+void EmulatedAdapter::SetStatusHook(std::function<void(NDIS_STATUS_INDICATION&)> hook) {
+  std::lock_guard lock(mutex_);
+  statusHook_ = std::move(hook);
+}
+
+void EmulatedAdapter::StackStatus(PNDIS_STATUS_INDICATION indication) {
+  std::function<void(NDIS_STATUS_INDICATION&)> hook;
+  {
+    std::lock_guard lock(mutex_);
+    hook = statusHook_;
+  }
+  if (hook) hook(*indication);
+  StatusSeen seen;
+  seen.code = indication->StatusCode;
+  const auto* buffer = static_cast<const std::uint8_t*>(indication->StatusBuffer);
+  if (buffer != nullptr) seen.buffer.assign(buffer, buffer + indication->StatusBufferSize);
+  std::lock_guard lock(mutex_);
+  statusIndications_.push_back(std::move(seen));
+}
+
+std::vector<StatusSeen> EmulatedAdapter::TakeStatusIndications() {
+  std::lock_guard lock(mutex_);
+  return std::exchange(statusIndications_, {});
+}
+
 void EmulatedAdapter::DropHeldOidRequests() {
   std::lock_guard lock(mutex_);
   heldOids_.clear();

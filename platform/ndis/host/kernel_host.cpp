@@ -85,6 +85,7 @@ void KernelHost::UnloadDriver() {
   if (!DriverLoaded()) return;
   if (driverObject_->DriverUnload != nullptr) driverObject_->DriverUnload(driverObject_.get());
   if (filterRegistered_) RecordViolation("driver unloaded with the filter still registered");
+  if (PendingDeviceRequests() != 0) RecordViolation("driver unloaded with control requests never completed");
   if (device_) RecordViolation("driver unloaded with the control device still registered");
   driverObject_.reset();
 }
@@ -245,52 +246,128 @@ std::vector<std::string> KernelHost::Violations() const {
   return violations_;
 }
 
+struct KernelHost::HostDeviceRequest {
+  IRP irp = {};
+  IO_STACK_LOCATION location = {};
+  FILE_OBJECT file = {};
+  std::vector<std::uint8_t> systemBuffer;
+  std::size_t inputLength = 0;
+  ULONG outputLength = 0;
+  std::uint64_t id = 0;
+  bool dispatchReturned = false;
+  bool completed = false;
+  NTSTATUS status = STATUS_SUCCESS;
+  ULONG_PTR information = 0;
+};
+
 KernelHost::DeviceRequestResult KernelHost::SendDeviceRequest(UCHAR majorFunction, ULONG controlCode,
                                                               const std::vector<std::uint8_t>& input,
-                                                              ULONG outputLength, bool withFileObject) {
+                                                              ULONG outputLength, bool withFileObject,
+                                                              Requester* requester) {
   if (!device_) throw std::logic_error("no control device registered");
-  DeviceRequestResult result;
-  std::vector<std::uint8_t> systemBuffer(std::max<std::size_t>(input.size(), outputLength));
-  std::copy(input.begin(), input.end(), systemBuffer.begin());
-  FILE_OBJECT file = {};
-  file.DeviceObject = device_->deviceObject;
-  IO_STACK_LOCATION location = {};
-  location.MajorFunction = majorFunction;
-  location.Parameters.DeviceIoControl.IoControlCode = controlCode;
-  location.Parameters.DeviceIoControl.InputBufferLength = ULONG(input.size());
-  location.Parameters.DeviceIoControl.OutputBufferLength = outputLength;
-  location.DeviceObject = device_->deviceObject;
-  location.FileObject = withFileObject ? &file : nullptr;
-  IRP irp = {};
-  irp.AssociatedIrp.SystemBuffer = systemBuffer.empty() ? nullptr : systemBuffer.data();
-  irp.Tail.Overlay.CurrentStackLocation = &location;
   PDRIVER_DISPATCH dispatch = device_->majorFunctions[majorFunction];
   if (dispatch == nullptr) throw std::logic_error("no dispatch routine for this request");
-  result.returned = dispatch(device_->deviceObject, &irp);
+
+  auto owned = std::make_unique<HostDeviceRequest>();
+  HostDeviceRequest& request = *owned;
+  request.systemBuffer.assign(std::max<std::size_t>(input.size(), outputLength), kStaleBufferByte);
+  std::copy(input.begin(), input.end(), request.systemBuffer.begin());
+  request.inputLength = input.size();
+  request.outputLength = outputLength;
+  request.file.DeviceObject = device_->deviceObject;
+  request.location.MajorFunction = majorFunction;
+  request.location.Parameters.DeviceIoControl.IoControlCode = controlCode;
+  request.location.Parameters.DeviceIoControl.InputBufferLength = ULONG(input.size());
+  request.location.Parameters.DeviceIoControl.OutputBufferLength = outputLength;
+  request.location.DeviceObject = device_->deviceObject;
+  request.location.FileObject = withFileObject ? &request.file : nullptr;
+  request.irp.RequestorMode = UserMode;
+  request.irp.AssociatedIrp.SystemBuffer = request.systemBuffer.empty() ? nullptr : request.systemBuffer.data();
+  request.irp.Tail.Overlay.CurrentStackLocation = &request.location;
+  PIRP irp = &request.irp;
   {
     std::lock_guard lock(completionMutex_);
-    auto it = completions_.find(&irp);
-    if (it != completions_.end()) {
-      result.completed = true;
-      result.status = it->second.first;
-      result.information = it->second.second;
-      completions_.erase(it);
-    }
+    request.id = nextRequestId_++;
+    requests_[irp] = std::move(owned);
   }
-  if (result.completed && result.returned != result.status) {
+
+  NTSTATUS returned;
+  {
+    RequesterScope scope(requester != nullptr ? requester : &caller_);
+    returned = dispatch(device_->deviceObject, irp);
+  }
+
+  std::lock_guard lock(completionMutex_);
+  request.dispatchReturned = true;
+  const bool markedPending = (request.location.Control & SL_PENDING_RETURNED) != 0;
+  if (markedPending && returned != STATUS_PENDING) {
+    RecordViolation("dispatch routine marked its request pending but returned another status");
+  }
+  if (returned == STATUS_PENDING && !markedPending) {
+    RecordViolation("dispatch routine returned STATUS_PENDING without marking its request pending");
+  }
+  if (!markedPending && !request.completed) {
+    RecordViolation("dispatch routine returned without completing its request or marking it pending");
+  }
+  if (!markedPending && request.completed && returned != request.status) {
     RecordViolation("dispatch routine returned a status other than the one it completed the request with");
   }
-  if (result.completed && result.information > std::max<std::size_t>(outputLength, input.size())) {
-    RecordViolation("request completed with more bytes than its buffer holds");
+  DeviceRequestResult result;
+  result.returned = returned;
+  result.id = request.id;
+  if (!request.completed) {
+    result.pending = true;
+    return result;
   }
-  result.buffer = std::move(systemBuffer);
+  result.completed = true;
+  result.status = request.status;
+  result.information = request.information;
+  result.buffer = std::move(request.systemBuffer);
+  requests_.erase(irp);
   return result;
+}
+
+std::optional<KernelHost::DeviceRequestResult> KernelHost::CompletedRequest(std::uint64_t id) {
+  std::lock_guard lock(completionMutex_);
+  for (auto it = requests_.begin(); it != requests_.end(); ++it) {
+    HostDeviceRequest& request = *it->second;
+    if (request.id != id || !request.completed || !request.dispatchReturned) continue;
+    DeviceRequestResult result;
+    result.returned = STATUS_PENDING;
+    result.completed = true;
+    result.id = id;
+    result.status = request.status;
+    result.information = request.information;
+    result.buffer = std::move(request.systemBuffer);
+    requests_.erase(it);
+    return result;
+  }
+  return std::nullopt;
+}
+
+std::size_t KernelHost::PendingDeviceRequests() const {
+  std::lock_guard lock(completionMutex_);
+  return requests_.size();
 }
 
 void KernelHost::NoteCompletion(PIRP irp) {
   std::lock_guard lock(completionMutex_);
-  if (completions_.count(irp) != 0) RecordViolation("request completed twice");
-  completions_[irp] = {irp->IoStatus.Status, irp->IoStatus.Information};
+  auto it = requests_.find(irp);
+  if (it == requests_.end()) {
+    RecordViolation("completion of a request the host did not send");
+    return;
+  }
+  HostDeviceRequest& request = *it->second;
+  if (request.completed) {
+    RecordViolation("request completed twice");
+    return;
+  }
+  request.completed = true;
+  request.status = irp->IoStatus.Status;
+  request.information = irp->IoStatus.Information;
+  if (request.information > request.outputLength) {
+    RecordViolation("request completed with more bytes than the caller's output length");
+  }
 }
 
 }  // namespace zl::ndishost

@@ -258,6 +258,33 @@ NDIS_STATUS NdisFOidRequest(NDIS_HANDLE NdisFilterHandle, PNDIS_OID_REQUEST OidR
   return AdapterOf(NdisFilterHandle).MiniportOidRequest(OidRequest);
 }
 
+NDIS_STATUS NdisAllocateCloneOidRequest(NDIS_HANDLE, PNDIS_OID_REQUEST OidRequest, UINT PoolTag,
+                                        PNDIS_OID_REQUEST* CloneOidRequest) {
+  void* memory = KernelHost::Current().Pools().Allocate(sizeof(NDIS_OID_REQUEST), PoolTag);
+  if (memory == nullptr) return NDIS_STATUS_RESOURCES;
+  auto* clone = static_cast<PNDIS_OID_REQUEST>(memory);
+  std::memcpy(clone, OidRequest, sizeof(NDIS_OID_REQUEST));
+  std::memset(clone->NdisReserved, 0, sizeof clone->NdisReserved);
+  std::memset(clone->MiniportReserved, 0, sizeof clone->MiniportReserved);
+  std::memset(clone->SourceReserved, 0, sizeof clone->SourceReserved);
+  *CloneOidRequest = clone;
+  return NDIS_STATUS_SUCCESS;
+}
+
+VOID NdisFreeCloneOidRequest(NDIS_HANDLE, PNDIS_OID_REQUEST Request) { KernelHost::Current().Pools().Free(Request, 0); }
+
+VOID NdisFOidRequestComplete(NDIS_HANDLE NdisFilterHandle, PNDIS_OID_REQUEST OidRequest, NDIS_STATUS Status) {
+  AdapterOf(NdisFilterHandle).StackOidRequestComplete(OidRequest, Status);
+}
+
+VOID NdisFCancelOidRequest(NDIS_HANDLE NdisFilterHandle, PVOID RequestId) {
+  AdapterOf(NdisFilterHandle).MiniportCancelOidRequest(RequestId);
+}
+
+VOID NdisFIndicateStatus(NDIS_HANDLE NdisFilterHandle, PNDIS_STATUS_INDICATION StatusIndication) {
+  AdapterOf(NdisFilterHandle).StackStatus(StatusIndication);
+}
+
 VOID NdisFDevicePnPEventNotify(NDIS_HANDLE NdisFilterHandle, PNET_DEVICE_PNP_EVENT NetDevicePnPEvent) {
   AdapterOf(NdisFilterHandle).ForwardedDevicePnP(NetDevicePnPEvent);
 }

@@ -113,6 +113,9 @@ typedef struct _STRING {
 #define STATUS_INSUFFICIENT_RESOURCES ((NTSTATUS)0xC000009AL)
 #define STATUS_NOT_SUPPORTED ((NTSTATUS)0xC00000BBL)
 #define STATUS_INVALID_DEVICE_REQUEST ((NTSTATUS)0xC0000010L)
+#define STATUS_ACCESS_VIOLATION ((NTSTATUS)0xC0000005L)
+#define STATUS_INVALID_HANDLE ((NTSTATUS)0xC0000008L)
+#define STATUS_OBJECT_TYPE_MISMATCH ((NTSTATUS)0xC0000024L)
 
 typedef int NDIS_STATUS, *PNDIS_STATUS;
 #define NDIS_STATUS_SUCCESS ((NDIS_STATUS)STATUS_SUCCESS)
@@ -122,6 +125,11 @@ typedef int NDIS_STATUS, *PNDIS_STATUS;
 #define NDIS_STATUS_NOT_SUPPORTED ((NDIS_STATUS)STATUS_NOT_SUPPORTED)
 #define NDIS_STATUS_INVALID_PARAMETER ((NDIS_STATUS)STATUS_INVALID_PARAMETER)
 #define NDIS_STATUS_PAUSED ((NDIS_STATUS)0xC023002AL)
+#define NDIS_STATUS_REQUEST_ABORTED ((NDIS_STATUS)0xC023000CL)
+#define NDIS_STATUS_INVALID_LENGTH ((NDIS_STATUS)0xC0010014L)
+#define NDIS_STATUS_WAN_LINE_UP ((NDIS_STATUS)0x40010008L)
+#define NDIS_STATUS_WAN_LINE_DOWN ((NDIS_STATUS)0x40010009L)
+#define NDIS_STATUS_WWAN_CONTEXT_STATE ((NDIS_STATUS)0x4004100BL)
 
 // ---------------------------------------------------------------------------
 // Memory, lists, interlocked operations
@@ -236,6 +244,14 @@ typedef struct _DISPATCHER_HEADER {
 typedef struct _KEVENT {
   DISPATCHER_HEADER Header;
 } KEVENT, *PKEVENT, *PRKEVENT;
+
+typedef ULONG ACCESS_MASK;
+#define SYNCHRONIZE 0x00100000L
+typedef struct _OBJECT_TYPE* POBJECT_TYPE;
+typedef struct _OBJECT_HANDLE_INFORMATION {
+  ULONG HandleAttributes;
+  ACCESS_MASK GrantedAccess;
+} OBJECT_HANDLE_INFORMATION, *POBJECT_HANDLE_INFORMATION;
 
 // ---------------------------------------------------------------------------
 // Time
@@ -370,6 +386,8 @@ struct _IRP {
 FORCEINLINE PIO_STACK_LOCATION IoGetCurrentIrpStackLocation(PIRP irp) {
   return irp->Tail.Overlay.CurrentStackLocation;
 }
+#define SL_PENDING_RETURNED 0x01
+FORCEINLINE VOID IoMarkIrpPending(PIRP irp) { IoGetCurrentIrpStackLocation(irp)->Control |= SL_PENDING_RETURNED; }
 #define IoCompleteRequest(irp, priorityBoost) IofCompleteRequest((irp), (priorityBoost))
 
 // ---------------------------------------------------------------------------
@@ -688,6 +706,27 @@ typedef struct _NDIS_FILTER_ATTRIBUTES {
 #define NDIS_FILTER_ATTRIBUTES_REVISION_1 1
 #define NDIS_SIZEOF_FILTER_ATTRIBUTES_REVISION_1 8
 
+// WAN status indications.
+typedef enum _NDIS_WAN_QUALITY { NdisWanRaw, NdisWanErrorControl, NdisWanReliable } NDIS_WAN_QUALITY;
+
+typedef struct _NDIS_WAN_LINE_UP {
+  ULONG LinkSpeed;
+  ULONG MaximumTotalSize;
+  NDIS_WAN_QUALITY Quality;
+  USHORT SendWindow;
+  UCHAR RemoteAddress[6];
+  UCHAR LocalAddress[6];
+  ULONG ProtocolBufferLength;
+  PUCHAR ProtocolBuffer;
+  USHORT ProtocolType;
+  NDIS_STRING DeviceName;
+} NDIS_WAN_LINE_UP, *PNDIS_WAN_LINE_UP;
+
+typedef struct _NDIS_WAN_LINE_DOWN {
+  UCHAR RemoteAddress[6];
+  UCHAR LocalAddress[6];
+} NDIS_WAN_LINE_DOWN, *PNDIS_WAN_LINE_DOWN;
+
 // PnP notifications are forwarded untouched; their contents do not concern the filter.
 typedef struct _NET_DEVICE_PNP_EVENT {
   NDIS_OBJECT_HEADER Header;
@@ -825,6 +864,10 @@ LONG KeSetEvent(PRKEVENT Event, KPRIORITY Increment, BOOLEAN Wait);
 LONG KeResetEvent(PRKEVENT Event);
 LONG KeReadStateEvent(PRKEVENT Event);
 LONG_PTR ObfReferenceObject(PVOID Object);
+extern POBJECT_TYPE* ExEventObjectType;
+NTSTATUS ObReferenceObjectByHandle(HANDLE Handle, ACCESS_MASK DesiredAccess, POBJECT_TYPE ObjectType,
+                                   KPROCESSOR_MODE AccessMode, PVOID* Object,
+                                   POBJECT_HANDLE_INFORMATION HandleInformation);
 LONG_PTR ObfDereferenceObject(PVOID Object);
 #define ObReferenceObject(object) ObfReferenceObject(object)
 #define ObDereferenceObject(object) ObfDereferenceObject(object)
@@ -845,6 +888,15 @@ PVOID MmMapLockedPagesSpecifyCache(PMDL MemoryDescriptorList, KPROCESSOR_MODE Ac
                                    MEMORY_CACHING_TYPE CacheType, PVOID RequestedAddress,
                                    ULONG BugCheckOnFailure, ULONG Priority);
 VOID IofCompleteRequest(PIRP Irp, CCHAR PriorityBoost);
+
+// Guarded copies between kernel memory and the memory of the process whose
+// control request is being dispatched, at addresses the request carried. A range
+// that is not wholly accessible answers STATUS_ACCESS_VIOLATION and copies
+// nothing further; it never faults the caller. (With the Windows Driver Kit the
+// driver supplies these itself: ProbeForRead / ProbeForWrite and the copy inside
+// a structured exception handler.)
+NTSTATUS CopyFromCallerMemory(PVOID Destination, ULONG64 CallerAddress, SIZE_T Length);
+NTSTATUS CopyToCallerMemory(ULONG64 CallerAddress, const VOID* Source, SIZE_T Length);
 
 // Filter and device registration
 NDIS_STATUS NdisFRegisterFilterDriver(PDRIVER_OBJECT DriverObject, NDIS_HANDLE FilterDriverContext,
@@ -876,8 +928,14 @@ VOID NdisFReturnNetBufferLists(NDIS_HANDLE NdisFilterHandle, PNET_BUFFER_LIST Ne
                                ULONG ReturnFlags);
 VOID NdisFCancelSendNetBufferLists(NDIS_HANDLE NdisFilterHandle, PVOID CancelId);
 
-// OID requests and PnP
+// OID requests, status indications and PnP
 NDIS_STATUS NdisFOidRequest(NDIS_HANDLE NdisFilterHandle, PNDIS_OID_REQUEST OidRequest);
+NDIS_STATUS NdisAllocateCloneOidRequest(NDIS_HANDLE SourceHandle, PNDIS_OID_REQUEST OidRequest, UINT PoolTag,
+                                        PNDIS_OID_REQUEST* CloneOidRequest);
+VOID NdisFreeCloneOidRequest(NDIS_HANDLE SourceHandle, PNDIS_OID_REQUEST Request);
+VOID NdisFOidRequestComplete(NDIS_HANDLE NdisFilterHandle, PNDIS_OID_REQUEST OidRequest, NDIS_STATUS Status);
+VOID NdisFCancelOidRequest(NDIS_HANDLE NdisFilterHandle, PVOID RequestId);
+VOID NdisFIndicateStatus(NDIS_HANDLE NdisFilterHandle, PNDIS_STATUS_INDICATION StatusIndication);
 VOID NdisFDevicePnPEventNotify(NDIS_HANDLE NdisFilterHandle, PNET_DEVICE_PNP_EVENT NetDevicePnPEvent);
 NDIS_STATUS NdisFNetPnPEvent(NDIS_HANDLE NdisFilterHandle,
                              PNET_PNP_EVENT_NOTIFICATION NetPnPEventNotification);

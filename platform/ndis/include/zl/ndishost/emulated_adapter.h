@@ -25,6 +25,7 @@
 #include <functional>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <shared_mutex>
 #include <string>
 #include <vector>
@@ -73,6 +74,18 @@ struct DeliveredFrame {
   NDIS_HANDLE sourceHandle = nullptr;
   NDIS_PORT_NUMBER port = 0;
   ULONG flags = 0;  // send flags at the miniport, receive flags at the protocols
+};
+
+// A status indication as it reached the protocols, its buffer as they left it.
+struct StatusSeen {
+  NDIS_STATUS code = 0;
+  std::vector<std::uint8_t> buffer;
+};
+
+// An OID request of the protocols completed by NdisFOidRequestComplete.
+struct StackOidCompletion {
+  PNDIS_OID_REQUEST request = nullptr;
+  NDIS_STATUS status = 0;
 };
 
 struct OidRequestSeen {
@@ -139,6 +152,27 @@ class EmulatedAdapter {
   std::size_t CompleteHeldOidRequests(NDIS_STATUS status);
   std::vector<OidRequestSeen> TakeOidRequests();
 
+  // Answers held requests with the answer (its status is the completion status).
+  std::size_t CompleteHeldOidRequestsWith(const std::function<NDIS_STATUS(NDIS_OID_REQUEST&)>& answer);
+  // Identifiers of the cancellations that reached the miniport; a held request
+  // with that identifier completes with NDIS_STATUS_REQUEST_ABORTED.
+  std::vector<PVOID> TakeOidCancelIds();
+
+  // The protocols send an OID request down (through the module if one is bound).
+  // Answers what the handler answered; a pending request is completed later by
+  // NdisFOidRequestComplete (see TakeStackOidCompletions). The request must stay
+  // alive until it has completed.
+  NDIS_STATUS OidRequestFromStack(NDIS_OID_REQUEST& request);
+  void CancelOidRequestFromStack(PVOID requestId);
+  std::vector<StackOidCompletion> TakeStackOidCompletions();
+  long StackOidRequestsOutstanding() const;
+
+  // The miniport indicates a status up; the protocols see it (TakeStatusIndications)
+  // after the status hook, which stands for their handling, has run on it.
+  void IndicateStatusFromMiniport(NDIS_STATUS_INDICATION& indication);
+  void SetStatusHook(std::function<void(NDIS_STATUS_INDICATION&)> hook);
+  std::vector<StatusSeen> TakeStatusIndications();
+
   void DeliverDevicePnPEvent(NET_DEVICE_PNP_EVENT& event);
   NDIS_STATUS DeliverNetPnPEvent(NET_PNP_EVENT_NOTIFICATION& event);
   void CancelSend(PVOID cancelId);
@@ -159,6 +193,9 @@ class EmulatedAdapter {
   void ForwardedDevicePnP(PNET_DEVICE_PNP_EVENT event);
   NDIS_STATUS ForwardedNetPnP(PNET_PNP_EVENT_NOTIFICATION event);
   void ForwardedCancel(PVOID cancelId);
+  void StackOidRequestComplete(PNDIS_OID_REQUEST request, NDIS_STATUS status);
+  void StackStatus(PNDIS_STATUS_INDICATION indication);
+  void MiniportCancelOidRequest(PVOID requestId);
   void DropHeldOidRequests();
   void NoteAttributesSeenAbove(const NDIS_RESTART_GENERAL_ATTRIBUTES& attributes);
   void SetPendingContext(NDIS_HANDLE context) { pendingContext_ = context; }
@@ -201,6 +238,12 @@ class EmulatedAdapter {
   std::vector<ULONG> devicePnP_;
   std::vector<ULONG> netPnP_;
   std::vector<PVOID> cancelIds_;
+  std::vector<PVOID> oidCancelIds_;
+  std::set<PNDIS_OID_REQUEST> stackOidsOut_;
+  std::set<PNDIS_OID_REQUEST> stackOidsCompleted_;
+  std::vector<StackOidCompletion> stackOidCompletions_;
+  std::function<void(NDIS_STATUS_INDICATION&)> statusHook_;
+  std::vector<StatusSeen> statusIndications_;
   NDIS_STATUS netPnPAnswer_ = NDIS_STATUS_SUCCESS;
 
   std::function<void()> arrivalHook_;

@@ -27,6 +27,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,7 @@
 #include "zl/ndishost/emulated_adapter.h"
 #include "zl/ndishost/host_registry.h"
 #include "zl/ndishost/pool_accounting.h"
+#include "zl/ndishost/requester.h"
 
 namespace zl::ndishost {
 
@@ -114,18 +116,29 @@ class KernelHost {
   NDIS_STATUS TakeSetAttributesFailure();
 
   // Sends one request to the control device through its dispatch table, as the
-  // I/O manager would (METHOD_BUFFERED: one system buffer for input and output).
+  // I/O manager would (METHOD_BUFFERED: one system buffer of the larger of input
+  // and output length; the bytes behind the input hold stale pool contents, not
+  // zeros). The requester is current while the dispatch routine runs; by default
+  // it is Caller(). A request the driver leaves pending is kept until it
+  // completes; CompletedRequest then answers for it.
   struct DeviceRequestResult {
     NTSTATUS returned = STATUS_SUCCESS;
     bool completed = false;
+    bool pending = false;  // the dispatch routine returned STATUS_PENDING without completing
+    std::uint64_t id = 0;  // names a pending request
     NTSTATUS status = STATUS_SUCCESS;
     ULONG_PTR information = 0;
     std::vector<std::uint8_t> buffer;
   };
   DeviceRequestResult SendDeviceRequest(UCHAR majorFunction, ULONG controlCode,
                                         const std::vector<std::uint8_t>& input, ULONG outputLength,
-                                        bool withFileObject = true);
+                                        bool withFileObject = true, Requester* requester = nullptr);
+  // The result of a request that was pending, once it has completed.
+  std::optional<DeviceRequestResult> CompletedRequest(std::uint64_t id);
+  std::size_t PendingDeviceRequests() const;
   void NoteCompletion(PIRP irp);
+  static constexpr std::uint8_t kStaleBufferByte = 0xCD;
+  CallerProcess& Caller() { return caller_; }
 
   // --- adapters -------------------------------------------------------------
   // Adds an adapter; when the filter is registered and bindAtOnce is set, a module
@@ -185,8 +198,11 @@ class KernelHost {
   bool bindDuringRegistration_ = false;
   std::function<void()> registrationBindHook_;
   NDIS_STATUS failSetAttributes_ = NDIS_STATUS_SUCCESS;
-  std::mutex completionMutex_;
-  std::map<PIRP, std::pair<NTSTATUS, ULONG_PTR>> completions_;
+  struct HostDeviceRequest;
+  mutable std::mutex completionMutex_;
+  std::map<PIRP, std::unique_ptr<HostDeviceRequest>> requests_;
+  std::uint64_t nextRequestId_ = 1;
+  CallerProcess caller_;
   std::unique_ptr<DeviceRegistration> device_;
   std::unique_ptr<DEVICE_OBJECT> deviceObject_;
 
