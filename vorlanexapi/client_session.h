@@ -113,7 +113,8 @@ class ClientSession {
     }
     vorlanex::MultiPacketRequest header;
     std::memcpy(&header, wide.data(), sizeof header);
-    const std::uint32_t done = std::min(header.Done, count);
+    const std::uint32_t reported = header.Done;
+    const std::uint32_t done = std::min(reported, count);
     if constexpr (!kDriverWidth) {
       for (std::uint32_t i = 0; i < done; ++i) {
         auto* record = static_cast<PacketRecord*>(resolve_(callerRecords[i]));

@@ -31,7 +31,8 @@ void WidenRecord(const driverclient::PacketRecordOf<Word>& caller, vorlanex::Pac
 // and the frame bytes beyond the length are left as they were.
 template <typename Word>
 void NarrowRecord(const vorlanex::PacketRecord& driver, driverclient::PacketRecordOf<Word>& caller) {
-  const std::uint32_t length = std::min(driver.Length, vorlanex::MAX_FRAME_SIZE);
+  const std::uint32_t driverLength = driver.Length;  // a packed field: no reference into it
+  const std::uint32_t length = std::min(driverLength, vorlanex::MAX_FRAME_SIZE);
   caller.Direction = driver.Direction;
   caller.Length = length;
   caller.Reserved = driver.Reserved;
@@ -43,7 +44,8 @@ template <typename Word>
 void NarrowAdapterList(const vorlanex::AdapterList& driver, driverclient::AdapterListOf<Word>& caller,
                        AdapterHandles<Word>& handles) {
   std::memset(&caller, 0, sizeof caller);
-  caller.Count = std::min(driver.Count, vorlanex::MAX_LISTED_ADAPTERS);
+  const std::uint32_t count = driver.Count;
+  caller.Count = std::min(count, vorlanex::MAX_LISTED_ADAPTERS);
   for (std::uint32_t i = 0; i < caller.Count; ++i) {
     std::memcpy(caller.Name[i], driver.Name[i], sizeof caller.Name[i]);
     caller.Name[i][sizeof caller.Name[i] - 1] = '\0';
