@@ -49,7 +49,7 @@ TYPED_TEST(PacketSessionTest, ReadsTheOldestFrameIntoTheCallersRecord) {
   auto request = this->RequestFor(this->adapterHandle_, *record);
   ASSERT_TRUE(this->session_.ReadPacket(request));
   EXPECT_EQ(this->session_.BytesReturned(), 16u);
-  EXPECT_EQ(record->Direction, vx::DIRECTION_INBOUND);
+  EXPECT_EQ(Copy(record->Direction), vx::DIRECTION_INBOUND);
   EXPECT_EQ(this->FrameOf(*record), first);
   EXPECT_EQ(record->Frame[60], 0xEE) << "bytes beyond the frame stay as they were";
 
@@ -110,10 +110,10 @@ TYPED_TEST(PacketSessionTest, ReadsUpToTheBatchAndSaysHowMany) {
   }
   auto& multi = *reinterpret_cast<Request*>(request.data());
   ASSERT_TRUE(this->session_.ReadPackets(multi));
-  EXPECT_EQ(multi.Done, 2u);
+  EXPECT_EQ(Copy(multi.Done), 2u);
   EXPECT_EQ(this->FrameOf(records[0]), frames[0]);
   EXPECT_EQ(this->FrameOf(records[1]), frames[1]);
-  EXPECT_EQ(records[2].Length, 0u);
+  EXPECT_EQ(Copy(records[2].Length), 0u);
 
   // Back to the protocols in one request, in order.
   multi.Count = 2;

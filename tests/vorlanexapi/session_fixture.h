@@ -19,6 +19,13 @@ namespace zl::vorlanexapitest {
 using drivertest::Bytes;
 namespace vx = zl::vorlanex;
 
+// The records are packed: a check takes a field's value, never a reference
+// to it, which could be misaligned.
+template <typename T>
+T Copy(T value) {
+  return value;
+}
+
 template <typename Word>
 class CallerMemory {
  public:
