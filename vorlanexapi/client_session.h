@@ -1,6 +1,8 @@
 // One open handle of the driver's control device as the library keeps it:
 // the channel to the device, the adapter handles issued to the caller, and
-// the bytes the driver reported for the last request (GetBytesReturned).
+// the bytes returned by the last request (GetBytesReturned), counted in the
+// caller's layout: what the driver wrote into a converted record is reported
+// as the size of the caller's record it went into (0 after a failure).
 //
 // `Word` is the caller's pointer width. Records laid out in that width are
 // converted to the driver's 64-bit layouts here; where the two are the same
@@ -14,6 +16,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -61,7 +64,7 @@ class ClientSession {
     auto driverList = std::make_unique<vorlanex::AdapterList>();
     if (!Send(vorlanex::IOCTL_VORLANEX_GET_ADAPTER_LIST, nullptr, 0, driverList.get(), sizeof *driverList)) return false;
     NarrowAdapterList(*driverList, list, handles_);
-    return true;
+    return Report(sizeof list);
   }
 
   bool SendToAdapter(const PacketRequest& request) { return SendOne(vorlanex::IOCTL_VORLANEX_SEND_TO_ADAPTER, request); }
@@ -81,7 +84,7 @@ class ClientSession {
       wide.Record = AddressOf(&bounce);
       if (!Send(vorlanex::IOCTL_VORLANEX_READ_PACKET, &wide, sizeof wide, &wide, sizeof wide)) return false;
       NarrowRecord(bounce, *record);
-      return true;
+      return Report(sizeof request);
     }
   }
 
@@ -95,6 +98,7 @@ class ClientSession {
   // Moves up to Count queued frames into the caller's records; Done says how many.
   bool ReadPackets(MultiPacketRequest& request) {
     const std::uint32_t count = request.Count;
+    if (!FitsARequest(count)) return Fail();
     const Word* callerRecords = RecordAddresses(request);
     std::vector<std::uint8_t> wide = MultiHeader(request.AdapterHandle, count);
     std::vector<vorlanex::PacketRecord> bounce(kDriverWidth ? 0 : count);
@@ -123,7 +127,7 @@ class ClientSession {
       }
     }
     request.Done = done;
-    return true;
+    return Report(std::uint32_t(sizeof request + count * sizeof(Word)));
   }
 
   bool SetAdapterMode(const AdapterModeRequest& request) {
@@ -135,7 +139,7 @@ class ClientSession {
     vorlanex::AdapterModeRequest wide{handles_.ToDriver(request.AdapterHandle), 0};
     if (!Send(vorlanex::IOCTL_VORLANEX_GET_ADAPTER_MODE, &wide, sizeof wide, &wide, sizeof wide)) return false;
     request.Flags = wide.Flags;
-    return true;
+    return Report(sizeof request);
   }
 
   bool FlushAdapterQueue(Word adapter) {
@@ -168,6 +172,7 @@ class ClientSession {
   // wrote; the length field takes the driver's answer.
   bool OidRequest(OidPassRequest& request, bool set) {
     const std::uint32_t length = request.Length;
+    if (length > std::numeric_limits<std::uint32_t>::max() - vorlanex::OID_PASS_REQUEST_HEADER_SIZE) return Fail();
     std::uint8_t* data = reinterpret_cast<std::uint8_t*>(&request) + sizeof request;
     std::vector<std::uint8_t> wide(vorlanex::OID_PASS_REQUEST_HEADER_SIZE + std::size_t(length));
     const vorlanex::OidPassRequest header{handles_.ToDriver(request.AdapterHandle), request.Oid, length};
@@ -182,7 +187,7 @@ class ClientSession {
     std::memcpy(&answer, wide.data(), sizeof answer);
     request.Length = answer.Length;
     std::memcpy(data, wide.data() + sizeof header, length);
-    return true;
+    return Report(std::uint32_t(sizeof request + length));
   }
 
   bool SetHwPacketFilter(Word adapter, std::uint32_t filter) {
@@ -209,7 +214,7 @@ class ClientSession {
   bool SetPacketFilterTable(const void* table) {
     std::uint32_t count;
     std::memcpy(&count, table, sizeof count);
-    if (count == 0) return Fail();
+    if (count == 0 || !FitsATable(count)) return Fail();
     std::vector<std::uint8_t> wide(TableSize(count));
     std::memcpy(wide.data(), table, wide.size());
     ForEachRuleHandle(wide, count, [&](std::uint64_t handle) { return handles_.ToDriver(Word(handle)); });
@@ -220,6 +225,7 @@ class ClientSession {
   bool GetPacketFilterTable(void* table, bool resetStats) {
     std::uint32_t capacity;
     std::memcpy(&capacity, table, sizeof capacity);
+    if (!FitsATable(capacity)) return Fail();
     std::vector<std::uint8_t> wide(TableSize(capacity));
     if (!Send(resetStats ? vorlanex::IOCTL_VORLANEX_GET_FILTER_TABLE_RESET_STATS : vorlanex::IOCTL_VORLANEX_GET_FILTER_TABLE,
               nullptr, 0, wide.data(), std::uint32_t(wide.size()))) {
@@ -258,6 +264,22 @@ class ClientSession {
     return false;
   }
 
+  // After a converted request: the bytes of the caller's record that were filled.
+  bool Report(std::uint32_t callerBytes) {
+    bytesReturned_ = callerBytes;
+    return true;
+  }
+
+  // A request's size is a 32-bit count: a caller's count that would overflow
+  // it is refused before anything is read or allocated.
+  static bool FitsARequest(std::uint32_t records) {
+    return records <= (std::numeric_limits<std::uint32_t>::max() - vorlanex::MULTI_PACKET_REQUEST_HEADER_SIZE) / 8;
+  }
+  static bool FitsATable(std::uint32_t rules) {
+    return rules <= (std::numeric_limits<std::uint32_t>::max() - vorlanex::FILTER_TABLE_HEADER_SIZE) /
+                        sizeof(vorlanex::FilterRule);
+  }
+
   bool SendOne(std::uint32_t code, const PacketRequest& request) {
     vorlanex::PacketRequest wide{handles_.ToDriver(request.AdapterHandle), 0};
     if constexpr (kDriverWidth) {
@@ -286,6 +308,7 @@ class ClientSession {
 
   bool SendMany(std::uint32_t code, const MultiPacketRequest& request) {
     const std::uint32_t count = request.Count;
+    if (!FitsARequest(count)) return Fail();
     const Word* callerRecords = RecordAddresses(request);
     std::vector<std::uint8_t> wide = MultiHeader(request.AdapterHandle, count);
     std::vector<vorlanex::PacketRecord> bounce(kDriverWidth ? 0 : count);

@@ -19,7 +19,7 @@ TYPED_TEST(AdapterSessionTest, ListsEveryAdapterWithHandlesTheCallerCanHold) {
   auto list = std::make_unique<driverclient::AdapterListOf<TypeParam>>();
   std::memset(list.get(), 0x5A, sizeof *list);
   ASSERT_TRUE(this->session_.GetAdapterList(*list));
-  EXPECT_EQ(this->session_.BytesReturned(), sizeof(vx::AdapterList)) << "the driver's list, not the caller's";
+  EXPECT_EQ(this->session_.BytesReturned(), sizeof *list) << "counted in the caller's layout";
   ASSERT_EQ(Copy(list->Count), 2u);
   std::map<std::string, std::uint64_t> byName;
   for (std::uint32_t i = 0; i < 2; ++i) {
@@ -53,7 +53,7 @@ TYPED_TEST(AdapterSessionTest, SetsAndReadsTheModeFlags) {
     driverclient::AdapterModeRequestOf<TypeParam> request{adapter, 0xFFFFFFFF};
     ASSERT_TRUE(this->session_.GetAdapterMode(request));
     EXPECT_EQ(Copy(request.Flags), flags);
-    EXPECT_EQ(this->session_.BytesReturned(), 12u);
+    EXPECT_EQ(this->session_.BytesReturned(), sizeof request);
   }
 }
 
@@ -108,7 +108,7 @@ TYPED_TEST(AdapterSessionTest, AnOidRequestCarriesTheCallersDataBothWays) {
   ASSERT_TRUE(this->session_.OidRequest(request, false));
   EXPECT_EQ(Copy(request.Length), 6u);
   EXPECT_EQ(Bytes(buffer.end() - 6, buffer.end()), (Bytes{0x02, 0x01, 0x02, 0x03, 0x04, 0x05}));
-  EXPECT_EQ(this->session_.BytesReturned(), 16u + 6u);
+  EXPECT_EQ(this->session_.BytesReturned(), sizeof(Request) + 6u);
 
   this->adapter_->SetOidResponder([](NDIS_OID_REQUEST&) { return NDIS_STATUS_NOT_SUPPORTED; });
   EXPECT_FALSE(this->session_.OidRequest(request, true));

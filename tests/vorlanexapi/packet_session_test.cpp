@@ -48,7 +48,7 @@ TYPED_TEST(PacketSessionTest, ReadsTheOldestFrameIntoTheCallersRecord) {
   std::memset(record.get(), 0xEE, sizeof *record);
   auto request = this->RequestFor(this->adapterHandle_, *record);
   ASSERT_TRUE(this->session_.ReadPacket(request));
-  EXPECT_EQ(this->session_.BytesReturned(), 16u);
+  EXPECT_EQ(this->session_.BytesReturned(), sizeof request);
   EXPECT_EQ(Copy(record->Direction), vx::DIRECTION_INBOUND);
   EXPECT_EQ(this->FrameOf(*record), first);
   EXPECT_EQ(record->Frame[60], 0xEE) << "bytes beyond the frame stay as they were";
@@ -111,6 +111,7 @@ TYPED_TEST(PacketSessionTest, ReadsUpToTheBatchAndSaysHowMany) {
   auto& multi = *reinterpret_cast<Request*>(request.data());
   ASSERT_TRUE(this->session_.ReadPackets(multi));
   EXPECT_EQ(Copy(multi.Done), 2u);
+  EXPECT_EQ(this->session_.BytesReturned(), request.size());
   EXPECT_EQ(this->FrameOf(records[0]), frames[0]);
   EXPECT_EQ(this->FrameOf(records[1]), frames[1]);
   EXPECT_EQ(Copy(records[2].Length), 0u);
@@ -165,6 +166,23 @@ TYPED_TEST(PacketSessionTest, ThePacketEventFiresWhenAFrameIsQueuedAndFlushEmpti
   EXPECT_FALSE(this->session_.SetPacketEvent(this->adapterHandle_, TypeParam(eventHandle + 999)));
   this->host_.Caller().CloseHandle(eventHandle);
   this->host_.CloseEvent(event);
+}
+
+// Counts whose request would not fit a 32-bit size are refused before the
+// library reads the caller's addresses or data behind the header.
+TYPED_TEST(PacketSessionTest, ACountBeyondAnyRequestSizeIsRefusedUntouched) {
+  driverclient::MultiPacketRequestOf<TypeParam> multi{this->adapterHandle_, 0x20000000, 0};
+  EXPECT_FALSE(this->session_.ReadPackets(multi));
+  EXPECT_FALSE(this->session_.SendPacketsToAdapter(multi));
+  EXPECT_FALSE(this->session_.SendPacketsToProtocols(multi));
+
+  driverclient::OidPassRequestOf<TypeParam> oid{this->adapterHandle_, 0x0001010E, 0xFFFFFFF8};
+  EXPECT_FALSE(this->session_.OidRequest(oid, false));
+
+  std::uint32_t table = 0x7FFFFFFF;  // a count of rules no table can hold
+  EXPECT_FALSE(this->session_.SetPacketFilterTable(&table));
+  EXPECT_FALSE(this->session_.GetPacketFilterTable(&table, false));
+  EXPECT_EQ(this->session_.BytesReturned(), 0u);
 }
 
 }  // namespace
