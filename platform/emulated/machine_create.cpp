@@ -23,6 +23,7 @@ constexpr SystemFile kSystemFiles[] = {
     {"cmd.exe", "cmd.exe"},
     {"netsh.exe", "netsh.exe"},
     {"Wlanapi.dll", "Wlanapi.dll"},
+    {"VorlanexApi.dll", "VorlanexApi.dll"},
 };
 
 bool MakeDirectories(const std::string& path) {
