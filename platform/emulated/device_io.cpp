@@ -40,8 +40,17 @@ struct OpenDeviceHandle {
   int fd = -1;
   std::mutex requestMutex;
   bool broken = false;  // the stream lost its place; every further request fails
+  // Closing waits, as CloseHandle does, until the driver has seen the
+  // handle's cleanup and close: the host ends the stream once they are done.
   ~OpenDeviceHandle() {
-    if (fd >= 0) ::close(fd);
+    if (fd < 0) return;
+    ::shutdown(fd, SHUT_WR);
+    char drain[256];
+    ssize_t got;
+    do {
+      got = ::recv(fd, drain, sizeof drain, 0);
+    } while (got > 0 || (got < 0 && errno == EINTR));
+    ::close(fd);
   }
 };
 

@@ -163,6 +163,8 @@ void DeviceServer::Serve(const std::shared_ptr<Connection>& connection) {
   }
   // The handle is gone (closed, or its process ended): cleanup and close.
   opened.session.reset();
+  // Tells a client waiting in CloseDevice that cleanup and close are done.
+  ::shutdown(fd, SHUT_RDWR);
   connection->finished = true;
 }
 

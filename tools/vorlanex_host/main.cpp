@@ -98,6 +98,9 @@ int main() {
     return 1;
   }
   zl::ndishost::ControlDeviceService device(host);
+  device.SetHandleObserver([](pid_t pid, bool opened) {
+    std::fprintf(stderr, "vorlanex-host: handle of process %d %s\n", int(pid), opened ? "opened" : "closed");
+  });
   const std::string devicePath = zl::platform::DeviceSocketPath("VORLANEX");
   if (!device.Start(devicePath)) {
     std::fprintf(stderr, "vorlanex-host: cannot serve %s: %s\n", devicePath.c_str(), std::strerror(errno));

@@ -13,11 +13,13 @@ bool IsErrorStatus(NTSTATUS status) { return std::uint32_t(status) >> 30 == 3; }
 
 class HandleSession final : public zl::platform::DeviceSession {
  public:
-  HandleSession(KernelHost& host, pid_t pid) : host_(host), process_(pid) {}
+  HandleSession(KernelHost& host, pid_t pid, const std::function<void(pid_t, bool)>& observer)
+      : host_(host), process_(pid), pid_(pid), observer_(observer) {}
 
   NTSTATUS Create() {
     const NTSTATUS status = Send(IRP_MJ_CREATE);
     opened_ = NT_SUCCESS(status);
+    if (opened_ && observer_) observer_(pid_, true);
     return status;
   }
 
@@ -27,6 +29,7 @@ class HandleSession final : public zl::platform::DeviceSession {
     if (!opened_) return;
     Send(IRP_MJ_CLEANUP);
     Send(IRP_MJ_CLOSE);
+    if (observer_) observer_(pid_, false);
   }
 
   zl::platform::DeviceControlReply Control(const zl::platform::DeviceControlRequest& request) override {
@@ -55,6 +58,8 @@ class HandleSession final : public zl::platform::DeviceSession {
 
   KernelHost& host_;
   RemoteProcess process_;
+  pid_t pid_;
+  const std::function<void(pid_t, bool)>& observer_;
   bool opened_ = false;
 };
 
@@ -67,7 +72,7 @@ bool ControlDeviceService::Start(const std::string& socketPath) {
   }
   return server_.Start(socketPath, [this](pid_t pid) {
     zl::platform::DeviceServer::Opened opened;
-    auto session = std::make_unique<HandleSession>(host_, pid);
+    auto session = std::make_unique<HandleSession>(host_, pid, observer_);
     opened.status = std::uint32_t(session->Create());
     if (opened.status == 0) opened.session = std::move(session);
     return opened;

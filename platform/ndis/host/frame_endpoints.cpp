@@ -133,7 +133,15 @@ void FrameEndpoints::ReceiveLoop() {
         side.peer = from;
         side.peerLength = fromLength;
       }
-      if (got == 0) continue;
+      if (got == 0) {
+        // A registration: answered with an empty message, so the writer knows
+        // frames come out to it from now on.
+        if (fromLength > sizeof(sa_family_t)) {
+          ::sendto(side.fd, nullptr, 0, MSG_DONTWAIT | MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&from),
+                   fromLength);
+        }
+        continue;
+      }
       ListShape list;
       list.frames.emplace_back();
       list.frames.back().bytes.assign(buffer.begin(), buffer.begin() + got);

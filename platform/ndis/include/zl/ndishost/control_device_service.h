@@ -12,6 +12,7 @@
 // the driver reported, unless the status is an error.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "zl/ndishost/kernel_host.h"
@@ -29,6 +30,9 @@ class ControlDeviceService {
   // Serves the registered control device at `socketPath`. False (errno set)
   // when the socket cannot be made or no control device is registered.
   bool Start(const std::string& socketPath);
+  // Told of every handle after its create, and after its close (opened false),
+  // with the process it belongs to. Set before Start.
+  void SetHandleObserver(std::function<void(pid_t pid, bool opened)> observer) { observer_ = std::move(observer); }
   // See DeviceServer: Disconnect ends the streams, Join ends the handles.
   void Disconnect() { server_.Disconnect(); }
   void Join() { server_.Join(); }
@@ -37,6 +41,7 @@ class ControlDeviceService {
 
  private:
   KernelHost& host_;
+  std::function<void(pid_t, bool)> observer_;
   zl::platform::DeviceServer server_;
 };
 

@@ -9,8 +9,9 @@
 //                      the protocols through the driver; frames indicated up to
 //                      the protocols come out here.
 //
-// Frames come out to the endpoint's peer: the socket that last wrote to it (an
-// empty message only registers the writer). A client binds its socket to a
+// Frames come out to the endpoint's peer: the socket that last wrote to it. An
+// empty message only registers the writer and is answered with an empty
+// message once the registration holds. A client binds its socket to a
 // path or autobinds it so that it has an address to answer to. With no peer,
 // or when the peer's queue is full, an outgoing frame is dropped as a wire
 // would drop it.
