@@ -40,10 +40,15 @@ struct OpenDeviceHandle {
   int fd = -1;
   std::mutex requestMutex;
   bool broken = false;  // the stream lost its place; every further request fails
+  bool opened = false;  // the create succeeded: closing has a cleanup to wait for
   // Closing waits, as CloseHandle does, until the driver has seen the
   // handle's cleanup and close: the host ends the stream once they are done.
   ~OpenDeviceHandle() {
     if (fd < 0) return;
+    if (!opened) {
+      ::close(fd);
+      return;
+    }
     ::shutdown(fd, SHUT_WR);
     char drain[256];
     ssize_t got;
@@ -129,6 +134,7 @@ DeviceHandle OpenDevice(const std::string& dosDeviceName) {
     lastError = ErrorOfStatus(reply.status);
     return kInvalidDevice;
   }
+  handle->opened = true;
   const DeviceHandle device = handle->fd;
   std::lock_guard lock(handlesMutex);
   handles[device] = std::move(handle);

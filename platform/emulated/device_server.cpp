@@ -131,6 +131,7 @@ void DeviceServer::Serve(const std::shared_ptr<Connection>& connection) {
     // A refused create: the client learns the status, no handle exists.
     if (openReply.status == 0) openReply.status = kStatusUnsuccessful;
     devicewire::SendAll(fd, &openReply, sizeof openReply);
+    ::shutdown(fd, SHUT_RDWR);
     connection->finished = true;
     return;
   }
