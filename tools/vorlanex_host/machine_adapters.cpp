@@ -31,14 +31,17 @@ void MachineAdapters::Sync() {
     if (!record.inAdapterList || record.guid.empty()) continue;
     listed.insert(record.guid);
     if (adapters_.count(record.guid) != 0) continue;
+    // The endpoints exist before the driver attaches, so a client told of the
+    // new adapter (adapter-list event) finds them.
     Entry entry;
-    entry.adapter = &host_.AddAdapter(ConfigOf(record));
+    entry.adapter = &host_.AddAdapter(ConfigOf(record), false);
     ::mkdir(folder_.c_str(), 0755);
     entry.endpoints = std::make_unique<zl::ndishost::FrameEndpoints>(*entry.adapter, folder_ + "/" + record.guid);
     if (!entry.endpoints->Start()) {
       std::fprintf(stderr, "vorlanex-host: no frame endpoints for %s: %s\n", record.guid.c_str(), std::strerror(errno));
       entry.endpoints.reset();
     }
+    if (host_.FilterRegistered() && host_.Attach(*entry.adapter) == NDIS_STATUS_SUCCESS) host_.Restart(*entry.adapter);
     std::fprintf(stderr, "vorlanex-host: adapter %s attached\n", record.guid.c_str());
     adapters_.emplace(record.guid, std::move(entry));
   }
