@@ -73,14 +73,16 @@ class ControlDeviceServiceTest : public ::testing::Test {
     EXPECT_TRUE(host_.Pools().Leaks().empty());
     EXPECT_TRUE(host_.Violations().empty()) << host_.Violations().front();
   }
-  // Waits (bounded) until the driver holds the request pending.
-  bool WaitForPendingRequest() {
+  // Waits (bounded) until the client's OID request is held at the miniport.
+  bool WaitForHeldOid() {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (host_.PendingDeviceRequests() == 0) {
+    for (;;) {
+      for (const OidRequestSeen& seen : adapter_->TakeOidRequests()) {
+        if (seen.oid == kOid && seen.completedAsync) return true;
+      }
       if (std::chrono::steady_clock::now() > deadline) return false;
       std::this_thread::yield();
     }
-    return true;
   }
 
   zl::test::EmulatedMachine machine_;
@@ -101,7 +103,7 @@ TEST_F(ControlDeviceServiceTest, APendedOidQueryIsAnsweredWhenTheMiniportComplet
     ok = zl::platform::DeviceIoControl(device_, vx::IOCTL_VORLANEX_OID_QUERY, &message, sizeof message, &message,
                                        sizeof message, bytes);
   });
-  ASSERT_TRUE(WaitForPendingRequest());
+  ASSERT_TRUE(WaitForHeldOid());
   EXPECT_EQ(adapter_->CompleteHeldOidRequestsWith([](NDIS_OID_REQUEST& request) {
     const std::uint32_t value = 0x0000000B;
     std::memcpy(request.DATA.QUERY_INFORMATION.InformationBuffer, &value, sizeof value);
@@ -125,7 +127,7 @@ TEST_F(ControlDeviceServiceTest, APendedOidThatFailsFailsTheCallerWithNothingCop
                                        sizeof message, bytes);
     error = zl::platform::LastDeviceError();  // the calling thread's
   });
-  ASSERT_TRUE(WaitForPendingRequest());
+  ASSERT_TRUE(WaitForHeldOid());
   EXPECT_EQ(adapter_->CompleteHeldOidRequests(NDIS_STATUS_NOT_SUPPORTED), 1u);
   caller.join();
   EXPECT_FALSE(ok);
