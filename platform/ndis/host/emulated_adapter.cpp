@@ -240,13 +240,14 @@ void EmulatedAdapter::MiniportSend(PNET_BUFFER_LIST chain, NDIS_PORT_NUMBER port
   bool hold;
   std::function<void()> hook;
   {
+    // Recorded before the hook runs, as at the protocols, so the hook sees the frames.
     std::lock_guard lock(mutex_);
+    for (auto& frame : frames) miniportFrames_.push_back(std::move(frame));
     hook = arrivalHook_;
   }
   if (hook) hook();
   {
     std::lock_guard lock(mutex_);
-    for (auto& frame : frames) miniportFrames_.push_back(std::move(frame));
     hold = holdSends_;
     if (hold) {
       for (PNET_BUFFER_LIST list : ListsOf(chain)) {

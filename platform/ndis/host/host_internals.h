@@ -47,9 +47,12 @@ struct PooledNbl {
 };
 
 // An event object with the reference count and the signal count the host keeps.
+// An event named by a remote process's handle also carries the host's copy of
+// that process's eventfd: signalling writes it, the last reference closes it.
 struct HostEventObject {
   std::atomic<long> references{1};
   std::atomic<long> signals{0};
+  std::atomic<int> signalFd{-1};
   KEVENT event = {};
 };
 

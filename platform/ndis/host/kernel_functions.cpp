@@ -1,6 +1,10 @@
 // Kernel services of the host: pool memory, IRQL and spin locks, waits, events,
 // time, strings, registry queries, memory descriptors, request completion.
+#include <unistd.h>
+
 #include <cctype>
+#include <cerrno>
+#include <cstdint>
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -133,7 +137,15 @@ LONG KeSetEvent(PRKEVENT Event, KPRIORITY, BOOLEAN) {
   HostEventObject* object = EventObjectOf(Event);
   if (object->references.load() <= 0) KernelHost::Current().RecordViolation("signal of a released event object");
   object->signals.fetch_add(1);
-  return __atomic_exchange_n(&Event->Header.SignalState, 1, __ATOMIC_ACQ_REL);
+  const LONG previous = __atomic_exchange_n(&Event->Header.SignalState, 1, __ATOMIC_ACQ_REL);
+  const int fd = object->signalFd.load();
+  if (fd >= 0) {
+    // The waiting process sees the eventfd readable; a full counter is signalled already.
+    const std::uint64_t one = 1;
+    while (::write(fd, &one, sizeof one) < 0 && errno == EINTR) {
+    }
+  }
+  return previous;
 }
 
 LONG KeResetEvent(PRKEVENT Event) { return __atomic_exchange_n(&Event->Header.SignalState, 0, __ATOMIC_ACQ_REL); }
@@ -143,8 +155,13 @@ LONG KeReadStateEvent(PRKEVENT Event) { return __atomic_load_n(&Event->Header.Si
 LONG_PTR ObfReferenceObject(PVOID Object) { return EventObjectOf(Object)->references.fetch_add(1) + 1; }
 
 LONG_PTR ObfDereferenceObject(PVOID Object) {
-  const long left = EventObjectOf(Object)->references.fetch_sub(1) - 1;
+  HostEventObject* object = EventObjectOf(Object);
+  const long left = object->references.fetch_sub(1) - 1;
   if (left < 0) KernelHost::Current().RecordViolation("object dereferenced more often than referenced");
+  if (left == 0) {
+    const int fd = object->signalFd.exchange(-1);
+    if (fd >= 0) ::close(fd);
+  }
   return left;
 }
 

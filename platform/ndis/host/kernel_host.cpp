@@ -230,6 +230,12 @@ PKEVENT KernelHost::CreateEvent() {
   return event;
 }
 
+PKEVENT KernelHost::CreateEventfdEvent(int eventFd) {
+  PKEVENT event = CreateEvent();
+  EventObjectOf(event)->signalFd = eventFd;
+  return event;
+}
+
 void KernelHost::CloseEvent(PKEVENT event) { ObfDereferenceObject(event); }
 
 long KernelHost::EventSignals(PKEVENT event) const { return EventObjectOf(event)->signals.load(); }
@@ -299,6 +305,7 @@ KernelHost::DeviceRequestResult KernelHost::SendDeviceRequest(UCHAR majorFunctio
 
   std::lock_guard lock(completionMutex_);
   request.dispatchReturned = true;
+  completionChanged_.notify_all();
   const bool markedPending = (request.location.Control & SL_PENDING_RETURNED) != 0;
   if (markedPending && returned != STATUS_PENDING) {
     RecordViolation("dispatch routine marked its request pending but returned another status");
@@ -345,6 +352,23 @@ std::optional<KernelHost::DeviceRequestResult> KernelHost::CompletedRequest(std:
   return std::nullopt;
 }
 
+KernelHost::DeviceRequestResult KernelHost::AwaitCompletedRequest(std::uint64_t id) {
+  {
+    std::unique_lock lock(completionMutex_);
+    completionChanged_.wait(lock, [&] {
+      for (const auto& [irp, request] : requests_) {
+        if (request->id == id) return request->completed && request->dispatchReturned;
+      }
+      return true;  // taken already
+    });
+  }
+  if (std::optional<DeviceRequestResult> result = CompletedRequest(id)) return *result;
+  DeviceRequestResult gone;
+  gone.id = id;
+  gone.returned = STATUS_PENDING;
+  return gone;
+}
+
 std::size_t KernelHost::PendingDeviceRequests() const {
   std::lock_guard lock(completionMutex_);
   return requests_.size();
@@ -368,6 +392,7 @@ void KernelHost::NoteCompletion(PIRP irp) {
   if (request.information > request.outputLength) {
     RecordViolation("request completed with more bytes than the caller's output length");
   }
+  completionChanged_.notify_all();
 }
 
 }  // namespace zl::ndishost

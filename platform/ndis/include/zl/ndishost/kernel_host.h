@@ -22,6 +22,7 @@
 #include <ndis.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -135,6 +136,9 @@ class KernelHost {
                                         bool withFileObject = true, Requester* requester = nullptr);
   // The result of a request that was pending, once it has completed.
   std::optional<DeviceRequestResult> CompletedRequest(std::uint64_t id);
+  // Blocks until the pending request completes and answers for it (a request
+  // already taken answers with completed false).
+  DeviceRequestResult AwaitCompletedRequest(std::uint64_t id);
   std::size_t PendingDeviceRequests() const;
   void NoteCompletion(PIRP irp);
   static constexpr std::uint8_t kStaleBufferByte = 0xCD;
@@ -158,6 +162,10 @@ class KernelHost {
   // An event object as a client's handle would name it: one reference held by
   // the test; the driver takes and drops its own.
   PKEVENT CreateEvent();
+  // An event of another process, reached through the host's copy of its
+  // eventfd: every signal also writes the eventfd. The object owns the
+  // descriptor and closes it when its last reference goes.
+  PKEVENT CreateEventfdEvent(int eventFd);
   void CloseEvent(PKEVENT event);
   long EventSignals(PKEVENT event) const;
   long EventReferences(PKEVENT event) const;
@@ -200,6 +208,7 @@ class KernelHost {
   NDIS_STATUS failSetAttributes_ = NDIS_STATUS_SUCCESS;
   struct HostDeviceRequest;
   mutable std::mutex completionMutex_;
+  std::condition_variable completionChanged_;
   std::map<PIRP, std::unique_ptr<HostDeviceRequest>> requests_;
   std::uint64_t nextRequestId_ = 1;
   CallerProcess caller_;

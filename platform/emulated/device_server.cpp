@@ -1,0 +1,214 @@
+// The host side of a control device: a listening Unix socket of the machine,
+// one thread per connection, one session per connection.
+#include "zl/platform/device_server.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+
+#include "device_wire.h"
+#include "machine_store.h"
+
+namespace zl::platform {
+namespace {
+
+// NTSTATUS of a request the host refuses before it reaches the driver.
+constexpr std::uint32_t kStatusInsufficientResources = 0xC000009A;
+constexpr std::uint32_t kStatusUnsuccessful = 0xC0000001;
+
+}  // namespace
+
+std::string DeviceSocketPath(const std::string& deviceName) {
+  const std::string machine = emulated::MachineDirectory();
+  if (machine.empty() || deviceName.empty() || deviceName == "." || deviceName == "..") return {};
+  std::string upper;
+  for (char c : deviceName) {
+    if (c == '/' || c == '\\' || c == '\0') return {};
+    upper += char(std::toupper(static_cast<unsigned char>(c)));
+  }
+  return machine + "/Devices/" + upper;
+}
+
+struct DeviceServer::Connection {
+  int fd = -1;
+  pid_t pid = 0;
+  std::thread thread;
+  std::atomic<bool> finished{false};
+  ~Connection() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+DeviceServer::~DeviceServer() { Stop(); }
+
+bool DeviceServer::Start(const std::string& socketPath, SessionFactory factory) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (socketPath.empty() || socketPath.size() >= sizeof address.sun_path) {
+    errno = ENAMETOOLONG;
+    return false;
+  }
+  std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
+  const std::string folder = socketPath.substr(0, socketPath.rfind('/'));
+  if (!folder.empty()) ::mkdir(folder.c_str(), 0755);
+
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  // A socket left by a host that ended without removing it.
+  ::unlink(socketPath.c_str());
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 64) != 0) {
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return false;
+  }
+  wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (wakeFd_ < 0) {
+    const int error = errno;
+    ::close(fd);
+    ::unlink(socketPath.c_str());
+    errno = error;
+    return false;
+  }
+  listenFd_ = fd;
+  path_ = socketPath;
+  factory_ = std::move(factory);
+  stopping_ = false;
+  acceptThread_ = std::thread([this] { AcceptLoop(); });
+  return true;
+}
+
+void DeviceServer::AcceptLoop() {
+  for (;;) {
+    pollfd fds[2] = {{listenFd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+    if (::poll(fds, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      return;
+    }
+    if (stopping_ || (fds[1].revents & POLLIN) != 0) return;
+    if ((fds[0].revents & POLLIN) == 0) continue;
+    const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) continue;
+    ucred credentials{};
+    socklen_t length = sizeof credentials;
+    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0 || credentials.pid <= 0) {
+      ::close(fd);
+      continue;
+    }
+    auto connection = std::make_shared<Connection>();
+    connection->fd = fd;
+    connection->pid = credentials.pid;
+    std::lock_guard lock(mutex_);
+    // Threads of connections that have ended are joined here, so a long-running
+    // host does not collect them.
+    for (auto it = connections_.begin(); it != connections_.end();) {
+      if ((*it)->finished) {
+        (*it)->thread.join();
+        it = connections_.erase(it);
+      } else {
+        ++it;
+      }
+    }
+    if (stopping_) return;
+    connection->thread = std::thread([this, connection] { Serve(connection); });
+    connections_.push_back(connection);
+  }
+}
+
+void DeviceServer::Serve(const std::shared_ptr<Connection>& connection) {
+  const int fd = connection->fd;
+  Opened opened = factory_(connection->pid);
+  devicewire::OpenReply openReply{opened.status};
+  if (!opened.session || opened.status != 0) {
+    // A refused create: the client learns the status, no handle exists.
+    if (openReply.status == 0) openReply.status = kStatusUnsuccessful;
+    devicewire::SendAll(fd, &openReply, sizeof openReply);
+    ::shutdown(fd, SHUT_RDWR);
+    connection->finished = true;
+    return;
+  }
+  if (devicewire::SendAll(fd, &openReply, sizeof openReply)) {
+    for (;;) {
+      devicewire::RequestHeader header{};
+      if (!devicewire::ReceiveAll(fd, &header, sizeof header)) break;
+      if (header.magic != devicewire::kRequestMagic) break;  // not our client: drop the handle
+      DeviceControlReply reply;
+      if (header.inputLength > devicewire::kMaxBufferLength || header.outputLength > devicewire::kMaxBufferLength) {
+        // The input is not read; the stream can no longer be followed.
+        reply.status = kStatusInsufficientResources;
+        const devicewire::ReplyHeader answer{reply.status, 0, 0};
+        devicewire::SendAll(fd, &answer, sizeof answer);
+        break;
+      }
+      DeviceControlRequest request;
+      request.controlCode = header.controlCode;
+      request.outputLength = header.outputLength;
+      request.input.resize(header.inputLength);
+      if (!devicewire::ReceiveAll(fd, request.input.data(), request.input.size())) break;
+      reply = opened.session->Control(request);
+      if (reply.output.size() > request.outputLength) reply.output.resize(request.outputLength);
+      const devicewire::ReplyHeader answer{reply.status, reply.information, std::uint32_t(reply.output.size())};
+      if (!devicewire::SendAll(fd, &answer, sizeof answer) ||
+          !devicewire::SendAll(fd, reply.output.data(), reply.output.size())) {
+        break;
+      }
+    }
+  }
+  // The handle is gone (closed, or its process ended): cleanup and close.
+  opened.session.reset();
+  // Tells a client waiting in CloseDevice that cleanup and close are done.
+  ::shutdown(fd, SHUT_RDWR);
+  connection->finished = true;
+}
+
+void DeviceServer::Disconnect() {
+  stopping_ = true;
+  if (wakeFd_ >= 0) {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] ssize_t written = ::write(wakeFd_, &one, sizeof one);
+  }
+  if (acceptThread_.joinable()) acceptThread_.join();
+  if (listenFd_ >= 0) {
+    ::close(listenFd_);
+    listenFd_ = -1;
+    ::unlink(path_.c_str());
+  }
+  std::lock_guard lock(mutex_);
+  for (auto& connection : connections_) ::shutdown(connection->fd, SHUT_RDWR);
+}
+
+void DeviceServer::Join() {
+  std::vector<std::shared_ptr<Connection>> connections;
+  {
+    std::lock_guard lock(mutex_);
+    connections.swap(connections_);
+  }
+  for (auto& connection : connections) {
+    if (connection->thread.joinable()) connection->thread.join();
+  }
+  if (wakeFd_ >= 0) {
+    ::close(wakeFd_);
+    wakeFd_ = -1;
+  }
+}
+
+void DeviceServer::Stop() {
+  Disconnect();
+  Join();
+}
+
+std::size_t DeviceServer::OpenConnections() const {
+  std::lock_guard lock(mutex_);
+  return std::size_t(std::count_if(connections_.begin(), connections_.end(),
+                                   [](const auto& connection) { return !connection->finished; }));
+}
+
+}  // namespace zl::platform

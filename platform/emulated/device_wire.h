@@ -1,0 +1,41 @@
+// The messages of a control device connection of the emulated machine, shared
+// by the client side (device_io.cpp) and the host side (device_server.cpp).
+//
+// A connection is one open handle. On accept the host answers with one
+// OpenReply (the status of the create request). Then each control request is
+// a RequestHeader followed by inputLength bytes, answered by a ReplyHeader
+// followed by outputBytes bytes (at most the request's outputLength). All
+// fields are little-endian as the machine stores them (native on x86-64).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace zl::platform::devicewire {
+
+inline constexpr std::uint32_t kRequestMagic = 0x5644'4C5A;  // "ZLDV"
+// Larger buffers are refused before anything is allocated for them.
+inline constexpr std::uint32_t kMaxBufferLength = 64u << 20;
+
+struct OpenReply {
+  std::uint32_t status;  // NTSTATUS of the create request
+};
+
+struct RequestHeader {
+  std::uint32_t magic;
+  std::uint32_t controlCode;
+  std::uint32_t inputLength;
+  std::uint32_t outputLength;
+};
+
+struct ReplyHeader {
+  std::uint32_t status;       // NTSTATUS the request completed with
+  std::uint32_t information;  // bytes the driver reported
+  std::uint32_t outputBytes;  // bytes of output that follow
+};
+
+// Whole-buffer socket transfers; false on end of stream or any error.
+bool SendAll(int fd, const void* data, std::size_t length);
+bool ReceiveAll(int fd, void* data, std::size_t length);
+
+}  // namespace zl::platform::devicewire

@@ -1,0 +1,171 @@
+#include "zl/ndishost/frame_endpoints.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+namespace zl::ndishost {
+namespace {
+
+bool MakeAddress(const std::string& path, sockaddr_un& address) {
+  address = {};
+  address.sun_family = AF_UNIX;
+  if (path.size() >= sizeof address.sun_path) return false;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  return true;
+}
+
+int BindDatagramSocket(const std::string& path) {
+  sockaddr_un address;
+  if (!MakeAddress(path, address)) {
+    errno = ENAMETOOLONG;
+    return -1;
+  }
+  const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) return -1;
+  ::unlink(path.c_str());
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return -1;
+  }
+  return fd;
+}
+
+}  // namespace
+
+// The sockets and the peers frames go out to. Shared with the adapter's
+// arrival hook, which may still be running on another thread while the
+// endpoints stop.
+struct FrameEndpoints::Outlet {
+  struct Side {
+    int fd = -1;
+    sockaddr_un peer = {};
+    socklen_t peerLength = 0;
+  };
+  std::mutex mutex;
+  Side miniport;
+  Side stack;
+
+  ~Outlet() {
+    if (miniport.fd >= 0) ::close(miniport.fd);
+    if (stack.fd >= 0) ::close(stack.fd);
+  }
+
+  static void SendAll(const Side& side, const std::vector<DeliveredFrame>& frames) {
+    if (side.peerLength == 0) return;
+    for (const DeliveredFrame& frame : frames) {
+      ::sendto(side.fd, frame.bytes.data(), frame.bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL,
+               reinterpret_cast<const sockaddr*>(&side.peer), side.peerLength);
+    }
+  }
+
+  // Taking and sending under one lock keeps the frames of each side in order.
+  void Flush(EmulatedAdapter& adapter) {
+    std::lock_guard lock(mutex);
+    SendAll(miniport, adapter.TakeMiniportFrames());
+    SendAll(stack, adapter.TakeStackFrames());
+  }
+};
+
+FrameEndpoints::FrameEndpoints(EmulatedAdapter& adapter, std::string folder)
+    : adapter_(adapter), folder_(std::move(folder)) {}
+
+FrameEndpoints::~FrameEndpoints() { Stop(); }
+
+bool FrameEndpoints::Start() {
+  ::mkdir(folder_.c_str(), 0755);
+  auto outlet = std::make_shared<Outlet>();
+  outlet->miniport.fd = BindDatagramSocket(folder_ + "/miniport");
+  if (outlet->miniport.fd < 0) return false;
+  outlet->stack.fd = BindDatagramSocket(folder_ + "/stack");
+  if (outlet->stack.fd < 0) {
+    const int error = errno;
+    ::unlink((folder_ + "/miniport").c_str());
+    errno = error;
+    return false;
+  }
+  wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (wakeFd_ < 0) {
+    const int error = errno;
+    ::unlink((folder_ + "/miniport").c_str());
+    ::unlink((folder_ + "/stack").c_str());
+    errno = error;
+    return false;
+  }
+  outlet_ = outlet;
+  adapter_.SetRecording(true);
+  EmulatedAdapter* adapter = &adapter_;
+  adapter_.SetArrivalHook([outlet, adapter] { outlet->Flush(*adapter); });
+  thread_ = std::thread([this] { ReceiveLoop(); });
+  return true;
+}
+
+void FrameEndpoints::ReceiveLoop() {
+  std::vector<std::uint8_t> buffer(kMaxMessage);
+  for (;;) {
+    pollfd fds[3] = {{outlet_->miniport.fd, POLLIN, 0}, {outlet_->stack.fd, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+    if (::poll(fds, 3, -1) < 0) {
+      if (errno == EINTR) continue;
+      return;
+    }
+    if (fds[2].revents != 0) return;
+    for (int i = 0; i < 2; ++i) {
+      if ((fds[i].revents & POLLIN) == 0) continue;
+      Outlet::Side& side = i == 0 ? outlet_->miniport : outlet_->stack;
+      sockaddr_un from{};
+      socklen_t fromLength = sizeof from;
+      const ssize_t got = ::recvfrom(side.fd, buffer.data(), buffer.size(), 0, reinterpret_cast<sockaddr*>(&from),
+                                     &fromLength);
+      if (got < 0) continue;
+      // An unbound writer has no address to answer to; it leaves the peer as it is.
+      if (fromLength > sizeof(sa_family_t)) {
+        std::lock_guard lock(outlet_->mutex);
+        side.peer = from;
+        side.peerLength = fromLength;
+      }
+      if (got == 0) {
+        // A registration: answered with an empty message, so the writer knows
+        // frames come out to it from now on.
+        if (fromLength > sizeof(sa_family_t)) {
+          ::sendto(side.fd, nullptr, 0, MSG_DONTWAIT | MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&from),
+                   fromLength);
+        }
+        continue;
+      }
+      ListShape list;
+      list.frames.emplace_back();
+      list.frames.back().bytes.assign(buffer.begin(), buffer.begin() + got);
+      if (i == 0) {
+        adapter_.ReceiveFromMiniport({list});
+      } else {
+        adapter_.SendFromStack({list});
+      }
+    }
+  }
+}
+
+void FrameEndpoints::Stop() {
+  if (!thread_.joinable()) return;
+  const std::uint64_t one = 1;
+  [[maybe_unused]] ssize_t written = ::write(wakeFd_, &one, sizeof one);
+  thread_.join();
+  adapter_.SetArrivalHook(nullptr);
+  ::close(wakeFd_);
+  wakeFd_ = -1;
+  ::unlink((folder_ + "/miniport").c_str());
+  ::unlink((folder_ + "/stack").c_str());
+  ::rmdir(folder_.c_str());
+  outlet_.reset();
+}
+
+}  // namespace zl::ndishost

@@ -1,0 +1,86 @@
+#include "zl/ndishost/remote_process.h"
+
+#include <poll.h>
+#include <sys/syscall.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <string>
+
+#include "zl/ndishost/kernel_host.h"
+
+namespace zl::ndishost {
+namespace {
+
+int PidfdOpen(pid_t pid) { return int(::syscall(SYS_pidfd_open, pid, 0)); }
+int PidfdGetfd(int pidfd, int targetFd) { return int(::syscall(SYS_pidfd_getfd, pidfd, targetFd, 0)); }
+
+bool IsEventfd(int fd) {
+  char link[64] = {};
+  const std::string path = "/proc/self/fd/" + std::to_string(fd);
+  const ssize_t length = ::readlink(path.c_str(), link, sizeof link - 1);
+  return length > 0 && std::strcmp(link, "anon_inode:[eventfd]") == 0;
+}
+
+}  // namespace
+
+RemoteProcess::RemoteProcess(pid_t pid) : pid_(pid), pidfd_(PidfdOpen(pid)) {}
+
+RemoteProcess::~RemoteProcess() {
+  EndRequest();
+  if (pidfd_ >= 0) ::close(pidfd_);
+}
+
+bool RemoteProcess::Alive() const {
+  if (pidfd_ < 0) return false;
+  // A pidfd reads as ready once its process has ended.
+  pollfd fd{pidfd_, POLLIN, 0};
+  return ::poll(&fd, 1, 0) == 0;
+}
+
+bool RemoteProcess::Copy(std::uint64_t address, void* local, std::size_t length, bool write) {
+  if (length == 0) return true;
+  if (!Alive() || length > SSIZE_MAX) return false;
+  iovec localVector{local, length};
+  iovec remoteVector{reinterpret_cast<void*>(static_cast<std::uintptr_t>(address)), length};
+  const ssize_t moved = write ? ::process_vm_writev(pid_, &localVector, 1, &remoteVector, 1, 0)
+                              : ::process_vm_readv(pid_, &localVector, 1, &remoteVector, 1, 0);
+  // A partial transfer means part of the range is not mapped: a fault.
+  return moved == static_cast<ssize_t>(length);
+}
+
+bool RemoteProcess::ReadMemory(std::uint64_t address, void* destination, std::size_t length) {
+  return Copy(address, destination, length, false);
+}
+
+bool RemoteProcess::WriteMemory(std::uint64_t address, const void* source, std::size_t length) {
+  return Copy(address, const_cast<void*>(source), length, true);
+}
+
+PKEVENT RemoteProcess::EventOfHandle(std::uint64_t handle) {
+  if (handle == 0 || handle > std::uint64_t(INT_MAX) || !Alive()) return nullptr;
+  const int fd = PidfdGetfd(pidfd_, int(handle));
+  if (fd < 0) return nullptr;
+  if (!IsEventfd(fd)) {
+    ::close(fd);
+    return nullptr;
+  }
+  PKEVENT event = KernelHost::Current().CreateEventfdEvent(fd);
+  std::lock_guard lock(mutex_);
+  lookups_.push_back(event);
+  return event;
+}
+
+void RemoteProcess::EndRequest() {
+  std::vector<PKEVENT> lookups;
+  {
+    std::lock_guard lock(mutex_);
+    lookups.swap(lookups_);
+  }
+  for (PKEVENT event : lookups) ObfDereferenceObject(event);
+}
+
+}  // namespace zl::ndishost

@@ -1,0 +1,55 @@
+// Another process as the requester of a control request: the client of the
+// control device on the other end of a connection (its pid from the socket's
+// peer credentials).
+//
+// Its memory is read and written with process_vm_readv / process_vm_writev, so
+// a pointer that is not mapped in that process fails the access. Its event
+// handles are eventfd numbers of that process: a handle is resolved with
+// pidfd_getfd into the host's own copy of the eventfd, which becomes a host
+// event object (KernelHost::CreateEventfdEvent) that writes the eventfd when the
+// driver signals it. A handle that is not an eventfd names no event.
+//
+// The process is held by a pidfd from construction on; once it has ended,
+// every access fails (a recycled pid is never reached).
+#pragma once
+
+#include <sys/types.h>
+
+#include <mutex>
+#include <vector>
+
+#include "zl/ndishost/requester.h"
+
+namespace zl::ndishost {
+
+class RemoteProcess final : public Requester {
+ public:
+  explicit RemoteProcess(pid_t pid);
+  ~RemoteProcess() override;
+  RemoteProcess(const RemoteProcess&) = delete;
+  RemoteProcess& operator=(const RemoteProcess&) = delete;
+
+  pid_t Pid() const { return pid_; }
+  // False when the process could not be held (it had ended already).
+  bool Valid() const { return pidfd_ >= 0; }
+
+  bool ReadMemory(std::uint64_t address, void* destination, std::size_t length) override;
+  bool WriteMemory(std::uint64_t address, const void* source, std::size_t length) override;
+  // The object carries one reference for the lookup itself, which EndRequest
+  // drops; the driver keeps the object alive by the reference it takes.
+  PKEVENT EventOfHandle(std::uint64_t handle) override;
+
+  // Called when a request has been dispatched: drops the lookups' references.
+  void EndRequest();
+
+ private:
+  bool Alive() const;
+  bool Copy(std::uint64_t address, void* local, std::size_t length, bool write);
+
+  pid_t pid_;
+  int pidfd_ = -1;
+  std::mutex mutex_;
+  std::vector<PKEVENT> lookups_;
+};
+
+}  // namespace zl::ndishost
