@@ -33,18 +33,8 @@ TEST_F(ConnectionLossTest, ResetByTheClientEndsTheServersConnectionWithOneDiscon
 }
 
 TEST_F(ConnectionLossTest, ResetByTheServerEndsTheClientsConnectionWithOneDisconnectEvent) {
-  int listenError = 0;
-  const platform::SocketHandle listener = platform::ListenTcp("127.0.0.1", 0, listenError);
-  ASSERT_NE(listener, platform::kInvalidSocket);
-  client.SetHost("127.0.0.1");
-  client.SetPort(platform::LocalPort(listener));
-  client.SetActive(true);
-  platform::SocketHandle accepted = platform::kInvalidSocket;
-  ASSERT_TRUE(RunUntil([&] {
-    if (accepted == platform::kInvalidSocket) platform::AcceptTcp(listener, accepted);
-    return accepted != platform::kInvalidSocket && client.Active();
-  }));
-  platform::CloseSocket(listener);
+  const platform::SocketHandle accepted = ConnectClientToRawPeer();
+  ASSERT_NE(accepted, platform::kInvalidSocket);
   RawPeer peer(accepted);
 
   int disconnects = 0;

@@ -134,6 +134,26 @@ class LoopbackTest : public ::testing::Test {
     ASSERT_TRUE(RunUntil([&] { return client.Active() && server.Connections().Count() == before + 1; }));
   }
 
+  // Connects the client to a plain listening socket instead of the server
+  // component and returns the accepted end, for tests that play the peer.
+  platform::SocketHandle ConnectClientToRawPeer() {
+    int listenError = 0;
+    const platform::SocketHandle listener = platform::ListenTcp("127.0.0.1", 0, listenError);
+    EXPECT_NE(listener, platform::kInvalidSocket);
+    if (listener == platform::kInvalidSocket) return platform::kInvalidSocket;
+    client.SetHost("127.0.0.1");
+    client.SetPort(platform::LocalPort(listener));
+    client.SetActive(true);
+    platform::SocketHandle accepted = platform::kInvalidSocket;
+    const bool connected = RunUntil([&] {
+      if (accepted == platform::kInvalidSocket) platform::AcceptTcp(listener, accepted);
+      return accepted != platform::kInvalidSocket && client.Active();
+    });
+    EXPECT_TRUE(connected);
+    platform::CloseSocket(listener);
+    return accepted;
+  }
+
   VirtualClock clock;
   PollEventLoop loop{clock};
   TrkServerSocket server{loop};

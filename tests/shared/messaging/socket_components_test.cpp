@@ -106,20 +106,10 @@ TEST_F(SocketComponentsTest, ServerKeepsConnectionsInOrderAndRemovesOneBeforeIts
 }
 
 TEST_F(SocketComponentsTest, ClientDisconnectEventSeesTheClosedConnectionThenTheItemIsCleared) {
-  int listenError = 0;
-  const platform::SocketHandle listener = platform::ListenTcp("127.0.0.1", 0, listenError);
-  ASSERT_NE(listener, platform::kInvalidSocket);
-  client.SetHost("127.0.0.1");
-  client.SetPort(platform::LocalPort(listener));
-  client.SetActive(true);
-  platform::SocketHandle accepted = platform::kInvalidSocket;
-  ASSERT_TRUE(RunUntil([&] {
-    if (accepted == platform::kInvalidSocket) platform::AcceptTcp(listener, accepted);
-    return accepted != platform::kInvalidSocket;
-  }));
-  platform::CloseSocket(listener);
+  const platform::SocketHandle accepted = ConnectClientToRawPeer();
+  ASSERT_NE(accepted, platform::kInvalidSocket);
   RawPeer peer(accepted);
-  ASSERT_TRUE(RunUntil([&] { return client.Active(); }));
+  ASSERT_TRUE(client.Active());
 
   const std::string second = FrameOf("second");
   peer.SendAll(FrameOf("first") + second.substr(0, 20));
