@@ -1,5 +1,7 @@
 #include "tests/control_panel/panel_fixture.h"
 
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "shared/netquery/adapter_queries.h"
@@ -50,6 +52,18 @@ void PanelTest::SetClientPresent(const std::string& mac, bool present) {
   std::vector<std::uint8_t> bytes;
   ASSERT_TRUE(machine::ParseMac(mac, bytes));
   ASSERT_TRUE(machine::SetClientPresent(bytes, present));
+}
+
+void PanelTest::SlowDownNetsh() {
+  const std::string netsh = machine::SystemFolder() + "/netsh.exe";
+  std::filesystem::remove(netsh);
+  std::ofstream script(netsh);
+  // The real netsh takes the Windows command line the interpreter gave this
+  // script as its own.
+  const std::string real = zl::test::EmulatedMachine::ProgramsFolder() + "/netsh.exe";
+  script << "#!/bin/sh\nsleep 0.3\nexport ZEPHLINK_COMMAND_LINE_IMAGE='" << real << "'\nexec '" << real << "' \"$@\"\n";
+  script.close();
+  std::filesystem::permissions(netsh, std::filesystem::perms::owner_all);
 }
 
 std::vector<std::string> PanelTest::NetshLines() const {

@@ -29,6 +29,9 @@ class PanelTest : public ::testing::Test {
   // A hotspot client that answers address resolution.
   void AddClient(const std::string& mac, const std::string& address, const std::string& hostName = {});
   void SetClientPresent(const std::string& mac, bool present);
+  // Makes every netsh of the machine take a few tenths of a second of real
+  // time, so that a command's wait pumps the event loop at least once.
+  void SlowDownNetsh();
   // The command lines netsh received, one per entry.
   std::vector<std::string> NetshLines() const;
   // Which connections share, as "name:public" / "name:private".
