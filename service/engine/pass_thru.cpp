@@ -69,7 +69,6 @@ bool TPassThru::BindAdapter() {
     ReleaseBinding(binding);
     return false;
   }
-  ReleaseDriverAtExit();
 
   const std::string adapterName = netquery::GetHostedNetworkAdapterName();
   auto list = std::make_unique<AdapterList>();
