@@ -51,6 +51,13 @@ void ServiceTest::StartService() {
   service_ = std::make_unique<service::TZephlinkService>(loop_, options);
 }
 
+void ServiceTest::StartDivertedService() {
+  StartHost();
+  StartHotspot();
+  StartService();
+  ASSERT_TRUE(WaitDiverted());
+}
+
 void ServiceTest::StopService() {
   if (!service_) return;
   service_.reset();
