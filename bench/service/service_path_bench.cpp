@@ -113,7 +113,7 @@ void BM_LibraryReadAndReinjectLoop(benchmark::State& state) {
     auto record = std::make_unique<PacketRecord>();
     PacketRequest request{reinterpret_cast<std::uintptr_t>(adapter), reinterpret_cast<std::uintptr_t>(record.get())};
     while (!stop) {
-      zl::platform::WaitForEvent(event, 100);
+      zl::platform::WaitForEvent(event, -1);  // the stop signals it
       zl::platform::ClearEvent(event);
       while (PacketDriver.ReadPacket(driver, &request)) {
         if (record->Direction == DIRECTION_OUTBOUND) {
