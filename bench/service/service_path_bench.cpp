@@ -18,6 +18,7 @@
 
 #include "service/driverclient/packet_driver_api.h"
 #include "service/engine/driver_binding.h"
+#include "service/packet_thread_end.h"
 #include "service/zephlink_service.h"
 #include "shared/support/poll_event_loop.h"
 #include "tests/service/engine/frame_builder.h"
@@ -157,8 +158,7 @@ void BM_ServicePacketThread(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * kFrames);
   service.reset();
-  loop.RunUntil([] { return zl::engine::WaitForPacketThreads(std::chrono::milliseconds(0)); },
-                std::chrono::seconds(5));
+  zl::service::AwaitPacketThreadEnd(loop, std::chrono::seconds(5));
   zl::engine::ReleaseDriver();
 }
 BENCHMARK(BM_ServicePacketThread)->Arg(64)->Arg(1514)->UseRealTime();

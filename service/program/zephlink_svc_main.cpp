@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "service/engine/driver_binding.h"
+#include "service/packet_thread_end.h"
 #include "service/service_identity.h"
 #include "service/zephlink_service.h"
 #include "shared/support/clock.h"
@@ -32,8 +33,7 @@ int main(int argc, char** argv) {
       zl::syscmd::ServiceApplication application(zl::service::ZephlinkServiceDefinition(service), loop);
       code = application.Run(args);
     }
-    const bool threadEnded = loop.RunUntil(
-        [] { return zl::engine::WaitForPacketThreads(std::chrono::milliseconds(0)); }, kThreadEndBound);
+    const bool threadEnded = zl::service::AwaitPacketThreadEnd(loop, kThreadEndBound);
     // A thread still in the driver would run on into the process's teardown:
     // end at once instead; closing the last driver handle with the process
     // returns every adapter to mode 0 all the same.
