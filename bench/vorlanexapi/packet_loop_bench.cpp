@@ -1,15 +1,24 @@
 // One machine and one vorlanex-host for the whole run. Each iteration puts
 // kFrames frames into the LAN adapter's miniport endpoint and takes them out
 // of its stack endpoint; in between, the diverting benchmarks read and
-// re-inject each frame through the library. Compare items_per_second against
-// BM_PassThroughMode0 of the same run.
+// re-inject each frame through the library.
+//
+// Every benchmark also reports its figures as ratios to yardsticks measured
+// between its own iterations, so that both see the same load of the machine:
+// `round_trips_per_frame` divides its time per frame by one bare AF_UNIX
+// request/answer round trip between two processes (BareRoundTrip, the sizes of
+// a one-frame request); the batches report `x_mode0`, their frames per second
+// over mode 0's through the same host. Targets: one frame per request within
+// 3 round trips per frame, batches of 16 at 0.6 x_mode0 or more.
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <stdexcept>
 #include <vector>
 
+#include "bench/vorlanexapi/bare_round_trip.h"
 #include "service/driverclient/packet_driver_api.h"
 #include "tests/support/emulated_machine.h"
 #include "tests/vorlanexapi/round_trip/host_process.h"
@@ -22,8 +31,14 @@ using zl::vorlanexapitest::Bytes;
 
 constexpr const char* kLanGuid = "{3F1D2C4B-8E5A-4B7C-9D21-0A6E5F4C3B2A}";
 constexpr std::uint32_t kFrames = 16;  // per iteration; also the batch size
+// On the device socket a request is its 16-byte header and the input, an
+// answer its 12-byte header and the output: here one frame's PacketRequest.
+constexpr std::size_t kRequestBytes = 16 + sizeof(PacketRequest);
+constexpr std::size_t kAnswerBytes = 12 + sizeof(PacketRequest);
 
 struct Bench {
+  // First, so that its process is forked before anything else runs.
+  zl::vorlanexbench::BareRoundTrip bare{kRequestBytes, kAnswerBytes};
   zl::test::EmulatedMachine machine;
   zl::vorlanexapitest::HostProcess host;
   HANDLE driver = nullptr;
@@ -34,6 +49,7 @@ struct Bench {
   Bytes frame = Bytes(590, 0x5A);
 
   Bench() {
+    if (!bare.Started()) throw std::runtime_error("the round trip partner did not start");
     if (!host.Ready()) throw std::runtime_error("vorlanex-host did not start");
     LoadPacketDriverApi();
     driver = PacketDriver.OpenFilterDriver("VORLANEX");
@@ -85,23 +101,99 @@ Bench& Shared() {
   return bench;
 }
 
+using Clock = std::chrono::steady_clock;
+
+double Nanoseconds(Clock::duration elapsed) {
+  return double(std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count());
+}
+
+// Times the loop's iterations and, after each, the yardsticks, so that both
+// see the same load of the machine; the benchmark's own time is the loop's.
+class Ratios {
+ public:
+  Ratios(benchmark::State& state, Bench& bench) : state_(state), bench_(bench) {}
+
+  void Start() { start_ = Clock::now(); }
+  void Stop() {
+    const double elapsed = Nanoseconds(Clock::now() - start_);
+    loopNs_ += elapsed;
+    state_.SetIterationTime(elapsed / 1e9);
+  }
+  // kFrames bare round trips: about what a loop of two requests a frame needs.
+  void MeasureBareRoundTrips() {
+    const auto start = Clock::now();
+    for (std::uint32_t i = 0; i < kFrames; ++i) {
+      if (!bench_.bare.Once()) state_.SkipWithError("the round trip partner is gone");
+    }
+    bareNs_ += Nanoseconds(Clock::now() - start);
+    bareRounds_ += kFrames;
+  }
+  // kFrames frames in mode 0; leaves the adapter in `mode` again.
+  void MeasureMode0(std::uint32_t mode) {
+    bench_.SetMode(0);
+    const auto start = Clock::now();
+    bench_.Inject();
+    if (!bench_.Drain()) state_.SkipWithError("frames lost");
+    mode0Ns_ += Nanoseconds(Clock::now() - start);
+    mode0Frames_ += kFrames;
+    bench_.SetMode(mode);
+  }
+
+  void Report() {
+    const double frames = double(state_.iterations()) * kFrames;
+    state_.SetItemsProcessed(state_.iterations() * kFrames);
+    if (frames == 0) return;
+    const double perFrame = loopNs_ / frames;
+    if (bareRounds_ > 0) {
+      const double bare = bareNs_ / double(bareRounds_);
+      state_.counters["bare_round_trip_ns"] = bare;
+      state_.counters["round_trips_per_frame"] = perFrame / bare;
+    }
+    if (mode0Frames_ > 0) state_.counters["x_mode0"] = (mode0Ns_ / double(mode0Frames_)) / perFrame;
+  }
+
+ private:
+  benchmark::State& state_;
+  Bench& bench_;
+  Clock::time_point start_;
+  double loopNs_ = 0, bareNs_ = 0, mode0Ns_ = 0;
+  long bareRounds_ = 0, mode0Frames_ = 0;
+};
+
+constexpr std::uint32_t kDivert = MODE_DIVERT_OUTBOUND | MODE_DIVERT_INBOUND;
+
+void BM_BareRoundTrip(benchmark::State& state) {
+  Bench& b = Shared();
+  for (auto _ : state) {
+    if (!b.bare.Once()) state.SkipWithError("the round trip partner is gone");
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_BareRoundTrip)->UseRealTime();
+
 void BM_PassThroughMode0(benchmark::State& state) {
   Bench& b = Shared();
+  Ratios ratios(state, b);
   b.SetMode(0);
   for (auto _ : state) {
+    ratios.Start();
     b.Inject();
     if (!b.Drain()) state.SkipWithError("frames lost");
+    ratios.Stop();
+    ratios.MeasureBareRoundTrips();
   }
-  state.SetItemsProcessed(state.iterations() * kFrames);
+  ratios.Report();
 }
-BENCHMARK(BM_PassThroughMode0)->UseRealTime();
+BENCHMARK(BM_PassThroughMode0)->UseManualTime();
 
 void BM_ReadPacketAndSendOneByOne(benchmark::State& state) {
   Bench& b = Shared();
-  b.SetMode(MODE_DIVERT_OUTBOUND | MODE_DIVERT_INBOUND);
+  Ratios ratios(state, b);
+  b.SetMode(kDivert);
   auto record = std::make_unique<PacketRecord>();
   PacketRequest request{reinterpret_cast<std::uintptr_t>(b.adapter), reinterpret_cast<std::uintptr_t>(record.get())};
   for (auto _ : state) {
+    ratios.Start();
     b.Inject();
     for (std::uint32_t done = 0; done < kFrames;) {
       if (PacketDriver.ReadPacket(b.driver, &request)) {
@@ -112,21 +204,25 @@ void BM_ReadPacketAndSendOneByOne(benchmark::State& state) {
       }
     }
     if (!b.Drain()) state.SkipWithError("frames lost");
+    ratios.Stop();
+    ratios.MeasureBareRoundTrips();
   }
-  state.SetItemsProcessed(state.iterations() * kFrames);
   b.SetMode(0);
+  ratios.Report();
 }
-BENCHMARK(BM_ReadPacketAndSendOneByOne)->UseRealTime();
+BENCHMARK(BM_ReadPacketAndSendOneByOne)->UseManualTime();
 
 void BM_ReadPacketsAndSendInBatchesOf16(benchmark::State& state) {
   Bench& b = Shared();
-  b.SetMode(MODE_DIVERT_OUTBOUND | MODE_DIVERT_INBOUND);
+  Ratios ratios(state, b);
+  b.SetMode(kDivert);
   std::vector<PacketRecord> records(kFrames);
   std::vector<std::uint8_t> buffer(sizeof(MultiPacketRequest) + kFrames * sizeof(std::uintptr_t));
   auto* request = reinterpret_cast<MultiPacketRequest*>(buffer.data());
   auto* addresses = reinterpret_cast<std::uintptr_t*>(buffer.data() + sizeof(MultiPacketRequest));
   for (std::uint32_t i = 0; i < kFrames; ++i) addresses[i] = reinterpret_cast<std::uintptr_t>(&records[i]);
   for (auto _ : state) {
+    ratios.Start();
     b.Inject();
     for (std::uint32_t done = 0; done < kFrames;) {
       request->AdapterHandle = reinterpret_cast<std::uintptr_t>(b.adapter);
@@ -141,10 +237,13 @@ void BM_ReadPacketsAndSendInBatchesOf16(benchmark::State& state) {
       }
     }
     if (!b.Drain()) state.SkipWithError("frames lost");
+    ratios.Stop();
+    ratios.MeasureBareRoundTrips();
+    ratios.MeasureMode0(kDivert);
   }
-  state.SetItemsProcessed(state.iterations() * kFrames);
   b.SetMode(0);
+  ratios.Report();
 }
-BENCHMARK(BM_ReadPacketsAndSendInBatchesOf16)->UseRealTime();
+BENCHMARK(BM_ReadPacketsAndSendInBatchesOf16)->UseManualTime();
 
 }  // namespace
