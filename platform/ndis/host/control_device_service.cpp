@@ -43,7 +43,9 @@ class HandleSession final : public zl::platform::DeviceSession {
     reply.information = std::uint32_t(std::min<ULONG_PTR>(result.information, request.outputLength));
     if (!IsErrorStatus(result.status)) {
       const std::size_t copied = std::min<std::size_t>(reply.information, result.buffer.size());
-      reply.output.assign(result.buffer.begin(), result.buffer.begin() + std::ptrdiff_t(copied));
+      // The system buffer itself becomes the answer's output: no second copy.
+      reply.output = std::move(result.buffer);
+      reply.output.resize(copied);
     }
     return reply;
   }

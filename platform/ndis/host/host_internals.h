@@ -64,6 +64,12 @@ struct KernelHost::Internals {
 };
 
 HostEventObject* EventObjectOf(PVOID object);
+
+// Writes the eventfd of a signalled event that has one: at once, or when
+// signalled at DISPATCH_LEVEL, once the thread goes below that level
+// (WriteDeferredEventfdSignals, called wherever the IRQL is lowered).
+void SignalEventfd(HostEventObject* object, bool atDispatch);
+void WriteDeferredEventfdSignals();
 bool IsDriverPool(NDIS_HANDLE poolHandle);
 
 }  // namespace zl::ndishost

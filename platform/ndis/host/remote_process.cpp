@@ -34,11 +34,19 @@ RemoteProcess::~RemoteProcess() {
   if (pidfd_ >= 0) ::close(pidfd_);
 }
 
-bool RemoteProcess::Alive() const {
+bool RemoteProcess::Alive() {
   if (pidfd_ < 0) return false;
-  // A pidfd reads as ready once its process has ended.
-  pollfd fd{pidfd_, POLLIN, 0};
-  return ::poll(&fd, 1, 0) == 0;
+  // Asked once per request: the process was there when it sent the request
+  // and waits for the answer, and a pid is not reused within the few
+  // microseconds a request runs. An ended process stays ended.
+  std::lock_guard lock(mutex_);
+  if (!checkedThisRequest_) {
+    // A pidfd reads as ready once its process has ended.
+    pollfd fd{pidfd_, POLLIN, 0};
+    alive_ = alive_ && ::poll(&fd, 1, 0) == 0;
+    checkedThisRequest_ = true;
+  }
+  return alive_;
 }
 
 bool RemoteProcess::Copy(std::uint64_t address, void* local, std::size_t length, bool write) {
@@ -79,6 +87,7 @@ void RemoteProcess::EndRequest() {
   {
     std::lock_guard lock(mutex_);
     lookups.swap(lookups_);
+    checkedThisRequest_ = false;
   }
   for (PKEVENT event : lookups) ObfDereferenceObject(event);
 }

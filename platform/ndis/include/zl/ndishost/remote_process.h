@@ -10,7 +10,8 @@
 // driver signals it. A handle that is not an eventfd names no event.
 //
 // The process is held by a pidfd from construction on; once it has ended,
-// every access fails (a recycled pid is never reached).
+// every access fails (a recycled pid is never reached). Whether it has ended
+// is asked once per request (EndRequest starts the next), not once per copy.
 #pragma once
 
 #include <sys/types.h>
@@ -43,13 +44,15 @@ class RemoteProcess final : public Requester {
   void EndRequest();
 
  private:
-  bool Alive() const;
+  bool Alive();
   bool Copy(std::uint64_t address, void* local, std::size_t length, bool write);
 
   pid_t pid_;
   int pidfd_ = -1;
   std::mutex mutex_;
   std::vector<PKEVENT> lookups_;
+  bool checkedThisRequest_ = false;
+  bool alive_ = true;
 };
 
 }  // namespace zl::ndishost
