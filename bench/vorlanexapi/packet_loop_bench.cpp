@@ -8,10 +8,11 @@
 // `round_trips_per_frame` divides its time per frame by one bare AF_UNIX
 // request/answer round trip between two processes (BareRoundTrip, the sizes of
 // a one-frame request); the batches report `x_mode0`, their frames per second
-// over mode 0's through the same host. Targets: one frame per request within
+// over mode 0's through the same host (medians of both sides). Targets: one frame per request within
 // 3 round trips per frame, batches of 16 at 0.6 x_mode0 or more.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <memory>
@@ -109,6 +110,8 @@ double Nanoseconds(Clock::duration elapsed) {
 
 // Times the loop's iterations and, after each, the yardsticks, so that both
 // see the same load of the machine; the benchmark's own time is the loop's.
+// Ratios are of medians: on a shared machine a few iterations are stalled
+// for whole time slices, and the median of each side leaves those out.
 class Ratios {
  public:
   Ratios(benchmark::State& state, Bench& bench) : state_(state), bench_(bench) {}
@@ -116,17 +119,18 @@ class Ratios {
   void Start() { start_ = Clock::now(); }
   void Stop() {
     const double elapsed = Nanoseconds(Clock::now() - start_);
-    loopNs_ += elapsed;
+    loop_.push_back(elapsed / kFrames);
     state_.SetIterationTime(elapsed / 1e9);
   }
-  // kFrames bare round trips: about what a loop of two requests a frame needs.
+  // Two bare round trips per frame of an iteration, as many as a loop of
+  // two requests a frame makes.
   void MeasureBareRoundTrips() {
+    constexpr std::uint32_t kRounds = 2 * kFrames;
     const auto start = Clock::now();
-    for (std::uint32_t i = 0; i < kFrames; ++i) {
+    for (std::uint32_t i = 0; i < kRounds; ++i) {
       if (!bench_.bare.Once()) state_.SkipWithError("the round trip partner is gone");
     }
-    bareNs_ += Nanoseconds(Clock::now() - start);
-    bareRounds_ += kFrames;
+    bare_.push_back(Nanoseconds(Clock::now() - start) / kRounds);
   }
   // kFrames frames in mode 0; leaves the adapter in `mode` again.
   void MeasureMode0(std::uint32_t mode) {
@@ -134,30 +138,34 @@ class Ratios {
     const auto start = Clock::now();
     bench_.Inject();
     if (!bench_.Drain()) state_.SkipWithError("frames lost");
-    mode0Ns_ += Nanoseconds(Clock::now() - start);
-    mode0Frames_ += kFrames;
+    mode0_.push_back(Nanoseconds(Clock::now() - start) / kFrames);
     bench_.SetMode(mode);
   }
 
   void Report() {
-    const double frames = double(state_.iterations()) * kFrames;
     state_.SetItemsProcessed(state_.iterations() * kFrames);
-    if (frames == 0) return;
-    const double perFrame = loopNs_ / frames;
-    if (bareRounds_ > 0) {
-      const double bare = bareNs_ / double(bareRounds_);
+    if (loop_.empty()) return;
+    const double perFrame = Median(loop_);
+    state_.counters["median_frame_ns"] = perFrame;
+    if (!bare_.empty()) {
+      const double bare = Median(bare_);
       state_.counters["bare_round_trip_ns"] = bare;
       state_.counters["round_trips_per_frame"] = perFrame / bare;
     }
-    if (mode0Frames_ > 0) state_.counters["x_mode0"] = (mode0Ns_ / double(mode0Frames_)) / perFrame;
+    if (!mode0_.empty()) state_.counters["x_mode0"] = Median(mode0_) / perFrame;
   }
 
  private:
+  static double Median(std::vector<double>& samples) {
+    auto middle = samples.begin() + std::ptrdiff_t(samples.size() / 2);
+    std::nth_element(samples.begin(), middle, samples.end());
+    return *middle;
+  }
+
   benchmark::State& state_;
   Bench& bench_;
   Clock::time_point start_;
-  double loopNs_ = 0, bareNs_ = 0, mode0Ns_ = 0;
-  long bareRounds_ = 0, mode0Frames_ = 0;
+  std::vector<double> loop_, bare_, mode0_;
 };
 
 constexpr std::uint32_t kDivert = MODE_DIVERT_OUTBOUND | MODE_DIVERT_INBOUND;
