@@ -217,7 +217,9 @@ void DeviceServer::Serve(const std::shared_ptr<Connection>& connection) {
       DeviceControlReply reply = opened.session->Control(request);
       const std::size_t outputBytes = std::min<std::size_t>(reply.output.size(), request.outputLength);
       const devicewire::ReplyHeader answer{reply.status, reply.information, std::uint32_t(outputBytes)};
-      if (!devicewire::SendWithPayload(fd, &answer, sizeof answer, reply.output.data(), outputBytes)) break;
+      const bool sent = devicewire::SendWithPayload(fd, &answer, sizeof answer, reply.output.data(), outputBytes);
+      opened.session->Answered();
+      if (!sent) break;
     }
   }
   // The handle is gone (closed, or its process ended): cleanup and close.

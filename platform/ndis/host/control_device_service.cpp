@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <memory>
 
+#include "after_answer.h"
 #include "zl/ndishost/remote_process.h"
 
 namespace zl::ndishost {
@@ -33,6 +34,8 @@ class HandleSession final : public zl::platform::DeviceSession {
   }
 
   zl::platform::DeviceControlReply Control(const zl::platform::DeviceControlRequest& request) override {
+    // Frames the request makes come out of an endpoint go once it is answered.
+    BeginAnswer();
     KernelHost::DeviceRequestResult result = host_.SendDeviceRequest(
         IRP_MJ_DEVICE_CONTROL, request.controlCode, request.input, request.outputLength, true, &process_);
     // The driver holds its own references to any event it kept.
@@ -49,6 +52,8 @@ class HandleSession final : public zl::platform::DeviceSession {
     }
     return reply;
   }
+
+  void Answered() override { RunAfterAnswer(); }
 
  private:
   NTSTATUS Send(UCHAR major) {

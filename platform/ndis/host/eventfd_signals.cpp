@@ -4,7 +4,9 @@
 // lock), the woken client's next request finds that lock still taken and its
 // host thread spins for it. So a signal made at DISPATCH_LEVEL is written
 // when the thread drops below it, once per event however often it was
-// signalled meanwhile. The event object itself is signalled at once.
+// signalled meanwhile. The event object itself is signalled at once. A frame
+// endpoint delivering a burst holds the writes back the same way until the
+// whole burst is queued (EventfdSignalBatch): the client wakes once for it.
 #include <unistd.h>
 
 #include <cerrno>
@@ -26,12 +28,13 @@ void WriteEventfd(int fd) {
 // Events signalled at DISPATCH_LEVEL by this thread, each holding a
 // reference of its own until written, so its descriptor stays open.
 thread_local std::vector<HostEventObject*> deferred;
+thread_local int batchDepth = 0;
 
 }  // namespace
 
 void SignalEventfd(HostEventObject* object, bool atDispatch) {
   if (object->signalFd.load() < 0) return;
-  if (!atDispatch) {
+  if (!atDispatch && batchDepth == 0) {
     const int fd = object->signalFd.load();
     if (fd >= 0) WriteEventfd(fd);
     return;
@@ -44,7 +47,7 @@ void SignalEventfd(HostEventObject* object, bool atDispatch) {
 }
 
 void WriteDeferredEventfdSignals() {
-  if (deferred.empty()) return;
+  if (deferred.empty() || batchDepth > 0) return;
   std::vector<HostEventObject*> due;
   due.swap(deferred);
   for (HostEventObject* object : due) {
@@ -55,6 +58,12 @@ void WriteDeferredEventfdSignals() {
   // Keeps the storage for the next signals.
   due.clear();
   if (deferred.empty()) deferred.swap(due);
+}
+
+EventfdSignalBatch::EventfdSignalBatch() { ++batchDepth; }
+
+EventfdSignalBatch::~EventfdSignalBatch() {
+  if (--batchDepth == 0 && KeGetCurrentIrql() < DISPATCH_LEVEL) WriteDeferredEventfdSignals();
 }
 
 }  // namespace zl::ndishost

@@ -8,11 +8,15 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
 #include <vector>
+
+#include "after_answer.h"
+#include "host_internals.h"
 
 namespace zl::ndishost {
 namespace {
@@ -47,12 +51,13 @@ int BindDatagramSocket(const std::string& path) {
 
 // The sockets and the peers frames go out to. Shared with the adapter's
 // arrival hook, which may still be running on another thread while the
-// endpoints stop.
+// endpoints stop, and with work put off until a request's answer.
 struct FrameEndpoints::Outlet {
   struct Side {
     int fd = -1;
     sockaddr_un peer = {};
     socklen_t peerLength = 0;
+    std::vector<DeliveredFrame> waiting;  // taken from the adapter, not yet sent
   };
   std::mutex mutex;
   Side miniport;
@@ -63,19 +68,46 @@ struct FrameEndpoints::Outlet {
     if (stack.fd >= 0) ::close(stack.fd);
   }
 
-  static void SendAll(const Side& side, const std::vector<DeliveredFrame>& frames) {
-    if (side.peerLength == 0) return;
-    for (const DeliveredFrame& frame : frames) {
-      ::sendto(side.fd, frame.bytes.data(), frame.bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL,
-               reinterpret_cast<const sockaddr*>(&side.peer), side.peerLength);
+  // Every waiting frame to the side's peer, up to kChunk with one sendmmsg.
+  // A frame the peer's full queue refuses is dropped; the next is tried.
+  static void SendWaiting(Side& side) {
+    constexpr std::size_t kChunk = 32;
+    std::vector<DeliveredFrame>& frames = side.waiting;
+    if (side.peerLength == 0) frames.clear();
+    std::array<iovec, kChunk> pieces;
+    std::array<mmsghdr, kChunk> messages;
+    for (std::size_t at = 0; at < frames.size();) {
+      const std::size_t count = std::min(kChunk, frames.size() - at);
+      for (std::size_t i = 0; i < count; ++i) {
+        pieces[i] = {frames[at + i].bytes.data(), frames[at + i].bytes.size()};
+        messages[i] = {};
+        messages[i].msg_hdr.msg_name = &side.peer;
+        messages[i].msg_hdr.msg_namelen = side.peerLength;
+        messages[i].msg_hdr.msg_iov = &pieces[i];
+        messages[i].msg_hdr.msg_iovlen = 1;
+      }
+      int sent;
+      do {
+        sent = ::sendmmsg(side.fd, messages.data(), unsigned(count), MSG_DONTWAIT | MSG_NOSIGNAL);
+      } while (sent < 0 && errno == EINTR);
+      at += sent > 0 ? std::size_t(sent) : 0;
+      if (sent < int(count)) ++at;  // the frame refused
     }
+    frames.clear();
+  }
+
+  // What reached either side of the adapter, in order, into the waiting lists.
+  void Take(EmulatedAdapter& adapter) {
+    std::lock_guard lock(mutex);
+    for (auto& frame : adapter.TakeMiniportFrames()) miniport.waiting.push_back(std::move(frame));
+    for (auto& frame : adapter.TakeStackFrames()) stack.waiting.push_back(std::move(frame));
   }
 
   // Taking and sending under one lock keeps the frames of each side in order.
-  void Flush(EmulatedAdapter& adapter) {
+  void Send() {
     std::lock_guard lock(mutex);
-    SendAll(miniport, adapter.TakeMiniportFrames());
-    SendAll(stack, adapter.TakeStackFrames());
+    SendWaiting(miniport);
+    SendWaiting(stack);
   }
 };
 
@@ -107,7 +139,12 @@ bool FrameEndpoints::Start() {
   outlet_ = outlet;
   adapter_.SetRecording(true);
   EmulatedAdapter* adapter = &adapter_;
-  adapter_.SetArrivalHook([outlet, adapter] { outlet->Flush(*adapter); });
+  adapter_.SetArrivalHook([outlet, adapter] {
+    // The frames are taken from the adapter at once (it may be gone by the
+    // answer); sending them waits for the answer on a thread serving a request.
+    outlet->Take(*adapter);
+    if (!DeferUntilAnswered(outlet.get(), [outlet] { outlet->Send(); })) outlet->Send();
+  });
   thread_ = std::thread([this] { ReceiveLoop(); });
   return true;
 }
@@ -150,6 +187,7 @@ void FrameEndpoints::Carry(bool miniportSide, Batch& batch, std::size_t count) {
   Outlet::Side& side = miniportSide ? outlet_->miniport : outlet_->stack;
   auto deliver = [&] {
     if (batch.lists.empty()) return;
+    const EventfdSignalBatch signals;
     if (miniportSide) {
       adapter_.ReceiveFromMiniport(batch.lists);
     } else {
