@@ -11,7 +11,7 @@ namespace zl::ndishost {
 
 // From here until RunAfterAnswer, work may be put off on this thread.
 void BeginAnswer();
-// Runs the work put off since BeginAnswer, in order, and ends the deferral.
+// Ends the deferral and runs the work put off since BeginAnswer, in order.
 void RunAfterAnswer();
 // Puts `work` off until the answer when the thread is answering a request; a
 // second call with the same `key` before then adds nothing (the first work
