@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstring>
 #include <string>
@@ -36,15 +37,17 @@ RemoteProcess::~RemoteProcess() {
 
 bool RemoteProcess::Alive() {
   if (pidfd_ < 0) return false;
-  // Asked once per request: the process was there when it sent the request
-  // and waits for the answer, and a pid is not reused within the few
-  // microseconds a request runs. An ended process stays ended.
+  // Asked again only when the last answer is older than kAliveFor. An ended
+  // process's pid is handed out again only after the kernel has gone round
+  // every other pid (pid_max of them), which takes far longer than that; till
+  // then a copy from or to the ended process fails by itself.
+  const auto now = std::chrono::steady_clock::now();
   std::lock_guard lock(mutex_);
-  if (!checkedThisRequest_) {
+  if (alive_ && now - checked_ >= kAliveFor) {
     // A pidfd reads as ready once its process has ended.
     pollfd fd{pidfd_, POLLIN, 0};
-    alive_ = alive_ && ::poll(&fd, 1, 0) == 0;
-    checkedThisRequest_ = true;
+    alive_ = ::poll(&fd, 1, 0) == 0;
+    checked_ = now;
   }
   return alive_;
 }
@@ -87,7 +90,6 @@ void RemoteProcess::EndRequest() {
   {
     std::lock_guard lock(mutex_);
     lookups.swap(lookups_);
-    checkedThisRequest_ = false;
   }
   for (PKEVENT event : lookups) ObfDereferenceObject(event);
 }

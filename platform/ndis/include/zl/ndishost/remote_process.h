@@ -11,11 +11,12 @@
 //
 // The process is held by a pidfd from construction on; once it has ended,
 // every access fails (a recycled pid is never reached). Whether it has ended
-// is asked once per request (EndRequest starts the next), not once per copy.
+// is asked at most once a millisecond, not once per copy (see Alive).
 #pragma once
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <mutex>
 #include <vector>
 
@@ -51,7 +52,8 @@ class RemoteProcess final : public Requester {
   int pidfd_ = -1;
   std::mutex mutex_;
   std::vector<PKEVENT> lookups_;
-  bool checkedThisRequest_ = false;
+  static constexpr std::chrono::milliseconds kAliveFor{1};
+  std::chrono::steady_clock::time_point checked_{};
   bool alive_ = true;
 };
 
