@@ -30,7 +30,10 @@ constexpr std::uint32_t kStatusUnsuccessful = 0xC0000001;
 // call; bytes of a following request wait here for their turn.
 class RequestStream {
  public:
-  explicit RequestStream(int fd) : fd_(fd), buffer_(kReadSize) {}
+  // What a connection keeps for its requests between them.
+  static constexpr std::size_t kKeptBytes = 64 * 1024;
+
+  explicit RequestStream(int fd) : fd_(fd), buffer_(kKeptBytes) {}
 
   bool Take(void* destination, std::size_t length) {
     if (!Fill(length)) return false;
@@ -48,8 +51,6 @@ class RequestStream {
   }
 
  private:
-  static constexpr std::size_t kReadSize = 64 * 1024;
-
   // At least `length` unread bytes in the buffer.
   bool Fill(std::size_t length) {
     if (end_ - start_ >= length) return true;
@@ -73,8 +74,8 @@ class RequestStream {
     if (start_ == end_) {
       start_ = end_ = 0;
       // A rare large input does not stay with the connection.
-      if (buffer_.size() > kReadSize) {
-        buffer_.resize(kReadSize);
+      if (buffer_.size() > kKeptBytes) {
+        buffer_.resize(kKeptBytes);
         buffer_.shrink_to_fit();
       }
     }
@@ -220,6 +221,8 @@ void DeviceServer::Serve(const std::shared_ptr<Connection>& connection) {
       const bool sent = devicewire::SendWithPayload(fd, &answer, sizeof answer, reply.output.data(), outputBytes);
       opened.session->Answered();
       if (!sent) break;
+      // Nor does it stay in the request.
+      if (request.input.capacity() > RequestStream::kKeptBytes) std::vector<std::uint8_t>().swap(request.input);
     }
   }
   // The handle is gone (closed, or its process ended): cleanup and close.
