@@ -35,12 +35,17 @@ constexpr std::uint32_t kErrorMrMidNotFound = 317;  // what Windows answers for 
 
 thread_local std::uint32_t lastError = kErrorSuccess;
 
+constexpr std::size_t kKeptAnswerBytes = 1u << 20;
+
 // One open handle; requests on it are serialised as on a synchronous handle.
 struct OpenDeviceHandle {
   int fd = -1;
   std::mutex requestMutex;
   bool broken = false;  // the stream lost its place; every further request fails
   bool opened = false;  // the create succeeded: closing has a cleanup to wait for
+  // Where answers arrive before their output is copied out (only a success or
+  // a warning copies it); kept between requests so that none allocates.
+  std::vector<std::uint8_t> answer;
   // Closing waits, as CloseHandle does, until the driver has seen the
   // handle's cleanup and close: the host ends the stream once they are done.
   ~OpenDeviceHandle() {
@@ -179,14 +184,15 @@ bool DeviceIoControl(DeviceHandle device, std::uint32_t controlCode, const void*
   }
   const devicewire::RequestHeader header{devicewire::kRequestMagic, controlCode, inputLength, outputLength};
   devicewire::ReplyHeader reply{};
-  std::vector<std::uint8_t> received;
-  bool ok = devicewire::SendAll(handle->fd, &header, sizeof header) &&
-            devicewire::SendAll(handle->fd, input, inputLength) &&
-            devicewire::ReceiveAll(handle->fd, &reply, sizeof reply) && reply.outputBytes <= outputLength;
-  if (ok) {
-    received.resize(reply.outputBytes);
-    ok = devicewire::ReceiveAll(handle->fd, received.data(), received.size());
-  }
+  std::vector<std::uint8_t>& received = handle->answer;
+  if (received.size() < outputLength) received.resize(outputLength);
+  // The whole request in one message, the answer with the reads that bring
+  // its header: a request costs the host one wake-up and this thread one.
+  std::size_t got = 0;
+  bool ok = devicewire::SendWithPayload(handle->fd, &header, sizeof header, input, inputLength) &&
+            devicewire::ReceiveWithPayload(handle->fd, &reply, sizeof reply, received.data(), outputLength, got) &&
+            reply.outputBytes <= outputLength && got <= reply.outputBytes;
+  if (ok) ok = devicewire::ReceiveAll(handle->fd, received.data() + got, reply.outputBytes - got);
   if (!ok) {
     // The host went away or answered out of turn.
     handle->broken = true;
@@ -195,7 +201,9 @@ bool DeviceIoControl(DeviceHandle device, std::uint32_t controlCode, const void*
   }
   // As the I/O manager does for buffered requests: output is copied back
   // unless the status is an error; only success counts as success.
-  if (!IsErrorStatus(reply.status) && !received.empty()) std::memcpy(output, received.data(), received.size());
+  if (!IsErrorStatus(reply.status) && reply.outputBytes > 0) std::memcpy(output, received.data(), reply.outputBytes);
+  // A rare large answer does not stay with the handle.
+  if (received.size() > kKeptAnswerBytes) std::vector<std::uint8_t>().swap(received);
   if (reply.status != 0) {
     lastError = ErrorOfStatus(reply.status);
     return false;

@@ -13,6 +13,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #include "device_wire.h"
 #include "machine_store.h"
@@ -23,6 +24,67 @@ namespace {
 // NTSTATUS of a request the host refuses before it reaches the driver.
 constexpr std::uint32_t kStatusInsufficientResources = 0xC000009A;
 constexpr std::uint32_t kStatusUnsuccessful = 0xC0000001;
+
+// The requests of one connection as they arrive: each read takes whatever the
+// client has sent, so a request that came as one message is read with one
+// call; bytes of a following request wait here for their turn.
+class RequestStream {
+ public:
+  // What a connection keeps for its requests between them.
+  static constexpr std::size_t kKeptBytes = 64 * 1024;
+
+  explicit RequestStream(int fd) : fd_(fd), buffer_(kKeptBytes) {}
+
+  bool Take(void* destination, std::size_t length) {
+    if (!Fill(length)) return false;
+    std::memcpy(destination, buffer_.data() + start_, length);
+    Consume(length);
+    return true;
+  }
+
+  // `length` bytes into `destination`, which keeps its capacity.
+  bool TakeInto(std::vector<std::uint8_t>& destination, std::size_t length) {
+    if (!Fill(length)) return false;
+    destination.assign(buffer_.begin() + std::ptrdiff_t(start_), buffer_.begin() + std::ptrdiff_t(start_ + length));
+    Consume(length);
+    return true;
+  }
+
+ private:
+  // At least `length` unread bytes in the buffer.
+  bool Fill(std::size_t length) {
+    if (end_ - start_ >= length) return true;
+    if (start_ > 0) {
+      std::memmove(buffer_.data(), buffer_.data() + start_, end_ - start_);
+      end_ -= start_;
+      start_ = 0;
+    }
+    if (buffer_.size() < length) buffer_.resize(length);
+    while (end_ < length) {
+      const ssize_t got = ::recv(fd_, buffer_.data() + end_, buffer_.size() - end_, 0);
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) return false;
+      end_ += std::size_t(got);
+    }
+    return true;
+  }
+
+  void Consume(std::size_t length) {
+    start_ += length;
+    if (start_ == end_) {
+      start_ = end_ = 0;
+      // A rare large input does not stay with the connection.
+      if (buffer_.size() > kKeptBytes) {
+        buffer_.resize(kKeptBytes);
+        buffer_.shrink_to_fit();
+      }
+    }
+  }
+
+  int fd_;
+  std::vector<std::uint8_t> buffer_;
+  std::size_t start_ = 0, end_ = 0;
+};
 
 }  // namespace
 
@@ -136,30 +198,31 @@ void DeviceServer::Serve(const std::shared_ptr<Connection>& connection) {
     return;
   }
   if (devicewire::SendAll(fd, &openReply, sizeof openReply)) {
+    // One request object for the connection: its input keeps its capacity,
+    // so a request allocates nothing once the first has been served.
+    DeviceControlRequest request;
+    RequestStream stream(fd);
     for (;;) {
       devicewire::RequestHeader header{};
-      if (!devicewire::ReceiveAll(fd, &header, sizeof header)) break;
+      if (!stream.Take(&header, sizeof header)) break;
       if (header.magic != devicewire::kRequestMagic) break;  // not our client: drop the handle
-      DeviceControlReply reply;
       if (header.inputLength > devicewire::kMaxBufferLength || header.outputLength > devicewire::kMaxBufferLength) {
         // The input is not read; the stream can no longer be followed.
-        reply.status = kStatusInsufficientResources;
-        const devicewire::ReplyHeader answer{reply.status, 0, 0};
+        const devicewire::ReplyHeader answer{kStatusInsufficientResources, 0, 0};
         devicewire::SendAll(fd, &answer, sizeof answer);
         break;
       }
-      DeviceControlRequest request;
       request.controlCode = header.controlCode;
       request.outputLength = header.outputLength;
-      request.input.resize(header.inputLength);
-      if (!devicewire::ReceiveAll(fd, request.input.data(), request.input.size())) break;
-      reply = opened.session->Control(request);
-      if (reply.output.size() > request.outputLength) reply.output.resize(request.outputLength);
-      const devicewire::ReplyHeader answer{reply.status, reply.information, std::uint32_t(reply.output.size())};
-      if (!devicewire::SendAll(fd, &answer, sizeof answer) ||
-          !devicewire::SendAll(fd, reply.output.data(), reply.output.size())) {
-        break;
-      }
+      if (!stream.TakeInto(request.input, header.inputLength)) break;
+      DeviceControlReply reply = opened.session->Control(request);
+      const std::size_t outputBytes = std::min<std::size_t>(reply.output.size(), request.outputLength);
+      const devicewire::ReplyHeader answer{reply.status, reply.information, std::uint32_t(outputBytes)};
+      const bool sent = devicewire::SendWithPayload(fd, &answer, sizeof answer, reply.output.data(), outputBytes);
+      opened.session->Answered();
+      if (!sent) break;
+      // Nor does it stay in the request.
+      if (request.input.capacity() > RequestStream::kKeptBytes) std::vector<std::uint8_t>().swap(request.input);
     }
   }
   // The handle is gone (closed, or its process ended): cleanup and close.

@@ -38,4 +38,15 @@ struct ReplyHeader {
 bool SendAll(int fd, const void* data, std::size_t length);
 bool ReceiveAll(int fd, void* data, std::size_t length);
 
+// A header and its payload with one sendmsg: the reader wakes once for the
+// whole message instead of once per piece. False on any error.
+bool SendWithPayload(int fd, const void* header, std::size_t headerLength, const void* payload,
+                     std::size_t payloadLength);
+
+// The whole header and, from the same reads, as much of the payload as has
+// arrived, up to `payloadCapacity` bytes (`payloadGot` says how much). One
+// recvmsg when the peer sent both at once. False on end of stream or error.
+bool ReceiveWithPayload(int fd, void* header, std::size_t headerLength, void* payload, std::size_t payloadCapacity,
+                        std::size_t& payloadGot);
+
 }  // namespace zl::platform::devicewire

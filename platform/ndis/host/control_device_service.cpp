@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <memory>
 
+#include "after_answer.h"
 #include "zl/ndishost/remote_process.h"
 
 namespace zl::ndishost {
@@ -33,6 +34,8 @@ class HandleSession final : public zl::platform::DeviceSession {
   }
 
   zl::platform::DeviceControlReply Control(const zl::platform::DeviceControlRequest& request) override {
+    // Frames the request makes come out of an endpoint go once it is answered.
+    BeginAnswer();
     KernelHost::DeviceRequestResult result = host_.SendDeviceRequest(
         IRP_MJ_DEVICE_CONTROL, request.controlCode, request.input, request.outputLength, true, &process_);
     // The driver holds its own references to any event it kept.
@@ -43,10 +46,14 @@ class HandleSession final : public zl::platform::DeviceSession {
     reply.information = std::uint32_t(std::min<ULONG_PTR>(result.information, request.outputLength));
     if (!IsErrorStatus(result.status)) {
       const std::size_t copied = std::min<std::size_t>(reply.information, result.buffer.size());
-      reply.output.assign(result.buffer.begin(), result.buffer.begin() + std::ptrdiff_t(copied));
+      // The system buffer itself becomes the answer's output: no second copy.
+      reply.output = std::move(result.buffer);
+      reply.output.resize(copied);
     }
     return reply;
   }
+
+  void Answered() override { RunAfterAnswer(); }
 
  private:
   NTSTATUS Send(UCHAR major) {

@@ -64,6 +64,22 @@ struct KernelHost::Internals {
 };
 
 HostEventObject* EventObjectOf(PVOID object);
+
+// Writes the eventfd of a signalled event that has one: at once, or when
+// signalled at DISPATCH_LEVEL, once the thread goes below that level
+// (WriteDeferredEventfdSignals, called wherever the IRQL is lowered).
+void SignalEventfd(HostEventObject* object, bool atDispatch);
+void WriteDeferredEventfdSignals();
+
+// While one exists on a thread, that thread's eventfd writes wait for its end
+// (a burst of frames wakes a waiting client once, when all of it is queued).
+class EventfdSignalBatch {
+ public:
+  EventfdSignalBatch();
+  ~EventfdSignalBatch();
+  EventfdSignalBatch(const EventfdSignalBatch&) = delete;
+  EventfdSignalBatch& operator=(const EventfdSignalBatch&) = delete;
+};
 bool IsDriverPool(NDIS_HANDLE poolHandle);
 
 }  // namespace zl::ndishost

@@ -25,6 +25,14 @@ thread_local char threadMarker;
 
 ULONG_PTR ThreadId() { return reinterpret_cast<ULONG_PTR>(&threadMarker); }
 
+constexpr unsigned kSpinsBeforeYield = 200;
+
+inline void CpuRelax() {
+#if defined(__x86_64__) || defined(__i386__)
+  __builtin_ia32_pause();
+#endif
+}
+
 std::string Narrow(PCWSTR text) {
   std::string narrow;
   if (text == nullptr) return narrow;
@@ -54,7 +62,10 @@ void SetCurrentIrql(KIRQL irql) { currentIrql = irql; }
 IrqlScope::IrqlScope(bool atDispatch) : previous_(currentIrql) {
   if (atDispatch) currentIrql = DISPATCH_LEVEL;
 }
-IrqlScope::~IrqlScope() { currentIrql = previous_; }
+IrqlScope::~IrqlScope() {
+  currentIrql = previous_;
+  if (currentIrql < DISPATCH_LEVEL) WriteDeferredEventfdSignals();
+}
 
 HostEventObject* EventObjectOf(PVOID object) {
   auto* event = static_cast<PKEVENT>(object);
@@ -92,10 +103,20 @@ KIRQL KeAcquireSpinLockRaiseToDpc(PKSPIN_LOCK SpinLock) {
     KernelHost::Current().RecordViolation("spin lock acquired again by the thread that holds it");
     std::abort();
   }
-  for (;;) {
+  // Locks are held for a few hundred nanoseconds: spin a little on the other
+  // core before giving the processor away (a yield on a busy machine may not
+  // come back for a whole time slice).
+  for (unsigned attempt = 0;; ++attempt) {
     ULONG_PTR expected = 0;
-    if (__atomic_compare_exchange_n(SpinLock, &expected, me, false, __ATOMIC_ACQUIRE, __ATOMIC_RELAXED)) break;
-    std::this_thread::yield();
+    if (__atomic_load_n(SpinLock, __ATOMIC_RELAXED) == 0 &&
+        __atomic_compare_exchange_n(SpinLock, &expected, me, false, __ATOMIC_ACQUIRE, __ATOMIC_RELAXED)) {
+      break;
+    }
+    if (attempt < kSpinsBeforeYield) {
+      CpuRelax();
+    } else {
+      std::this_thread::yield();
+    }
   }
   currentIrql = DISPATCH_LEVEL;
   return previous;
@@ -107,6 +128,7 @@ VOID KeReleaseSpinLock(PKSPIN_LOCK SpinLock, KIRQL NewIrql) {
   }
   __atomic_store_n(SpinLock, 0, __ATOMIC_RELEASE);
   currentIrql = NewIrql;
+  if (NewIrql < DISPATCH_LEVEL) WriteDeferredEventfdSignals();
 }
 
 NTSTATUS KeDelayExecutionThread(KPROCESSOR_MODE, BOOLEAN, PLARGE_INTEGER Interval) {
@@ -138,13 +160,7 @@ LONG KeSetEvent(PRKEVENT Event, KPRIORITY, BOOLEAN) {
   if (object->references.load() <= 0) KernelHost::Current().RecordViolation("signal of a released event object");
   object->signals.fetch_add(1);
   const LONG previous = __atomic_exchange_n(&Event->Header.SignalState, 1, __ATOMIC_ACQ_REL);
-  const int fd = object->signalFd.load();
-  if (fd >= 0) {
-    // The waiting process sees the eventfd readable; a full counter is signalled already.
-    const std::uint64_t one = 1;
-    while (::write(fd, &one, sizeof one) < 0 && errno == EINTR) {
-    }
-  }
+  SignalEventfd(object, currentIrql >= DISPATCH_LEVEL);
   return previous;
 }
 

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstring>
 #include <string>
@@ -34,11 +35,21 @@ RemoteProcess::~RemoteProcess() {
   if (pidfd_ >= 0) ::close(pidfd_);
 }
 
-bool RemoteProcess::Alive() const {
+bool RemoteProcess::Alive() {
   if (pidfd_ < 0) return false;
-  // A pidfd reads as ready once its process has ended.
-  pollfd fd{pidfd_, POLLIN, 0};
-  return ::poll(&fd, 1, 0) == 0;
+  // Asked again only when the last answer is older than kAliveFor. An ended
+  // process's pid is handed out again only after the kernel has gone round
+  // every other pid (pid_max of them), which takes far longer than that; till
+  // then a copy from or to the ended process fails by itself.
+  const auto now = std::chrono::steady_clock::now();
+  std::lock_guard lock(mutex_);
+  if (alive_ && now - checked_ >= kAliveFor) {
+    // A pidfd reads as ready once its process has ended.
+    pollfd fd{pidfd_, POLLIN, 0};
+    alive_ = ::poll(&fd, 1, 0) == 0;
+    checked_ = now;
+  }
+  return alive_;
 }
 
 bool RemoteProcess::Copy(std::uint64_t address, void* local, std::size_t length, bool write) {

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 #include <ndis.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -146,6 +151,54 @@ TEST_F(KernelHostTest, EventsCountSignalsAndReferences) {
   EXPECT_EQ(host_.EventReferences(event), 0);
   KeSetEvent(event, 1, FALSE);
   EXPECT_EQ(host_.Violations(), std::vector<std::string>{"signal of a released event object"});
+}
+
+// What the eventfd's counter holds (each write of the host adds one); reading
+// it clears it, as a client's reset does.
+std::uint64_t TakeCount(int fd) {
+  std::uint64_t count = 0;
+  return ::read(fd, &count, sizeof count) == ssize_t(sizeof count) ? count : 0;
+}
+
+bool Readable(int fd) {
+  pollfd ready{fd, POLLIN, 0};
+  return ::poll(&ready, 1, 0) == 1;
+}
+
+TEST_F(KernelHostTest, AnEventfdSignalledUnderASpinLockIsWrittenOnceWhenTheLockIsReleased) {
+  const int fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  ASSERT_GE(fd, 0);
+  const int observer = ::dup(fd);
+  PKEVENT event = host_.CreateEventfdEvent(fd);
+
+  // At PASSIVE_LEVEL every signal is written at once.
+  KeSetEvent(event, 1, FALSE);
+  EXPECT_EQ(TakeCount(observer), 1u);
+
+  KSPIN_LOCK lock;
+  KeInitializeSpinLock(&lock);
+  KIRQL previous = KeAcquireSpinLockRaiseToDpc(&lock);
+  KeSetEvent(event, 1, FALSE);
+  KeSetEvent(event, 1, FALSE);
+  // The object is signalled at once; the waiting process is woken later.
+  EXPECT_EQ(KeReadStateEvent(event), 1);
+  EXPECT_EQ(host_.EventSignals(event), 3);
+  EXPECT_FALSE(Readable(observer));
+  KeReleaseSpinLock(&lock, previous);
+  EXPECT_EQ(TakeCount(observer), 1u);
+  EXPECT_EQ(host_.EventReferences(event), 1);
+
+  // Released while its write waits, the event keeps its descriptor until the
+  // write is done, then closes it.
+  previous = KeAcquireSpinLockRaiseToDpc(&lock);
+  KeSetEvent(event, 1, FALSE);
+  host_.CloseEvent(event);
+  KeReleaseSpinLock(&lock, previous);
+  EXPECT_EQ(TakeCount(observer), 1u);
+  EXPECT_EQ(host_.EventReferences(event), 0);
+  EXPECT_EQ(::fcntl(fd, F_GETFD), -1);  // the host's copy is closed
+  EXPECT_TRUE(host_.Violations().empty());
+  ::close(observer);
 }
 
 TEST_F(KernelHostTest, DescriptorsWithoutAMappingAreMappedOnRequestOrRefused) {

@@ -48,6 +48,9 @@ class DeviceSession {
   // Runs one control request to its completion (a request the driver pends
   // blocks here until the driver completes it).
   virtual DeviceControlReply Control(const DeviceControlRequest& request) = 0;
+  // Called after each answer has been sent (or could not be): work the
+  // request set off that its caller need not wait for runs here.
+  virtual void Answered() {}
 };
 
 class DeviceServer {

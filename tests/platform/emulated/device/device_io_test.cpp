@@ -1,6 +1,9 @@
 // A control device of the machine from both ends: device_io.h as a program
 // calls it, DeviceServer with a scripted session standing for the driver.
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/types.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -29,6 +32,7 @@ struct Script {
   std::vector<DeviceControlRequest> requests;
   std::vector<pid_t> opens;
   int closes = 0;
+  int answered = 0;
   int running = 0;
   bool overlapped = false;
   std::uint32_t openStatus = kStatusSuccess;
@@ -52,6 +56,10 @@ class ScriptedSession final : public DeviceSession {
     std::lock_guard lock(script_.mutex);
     --script_.running;
     return script_.reply;
+  }
+  void Answered() override {
+    std::lock_guard lock(script_.mutex);
+    ++script_.answered;
   }
 
  private:
@@ -205,6 +213,135 @@ TEST_F(DeviceIoTest, BuffersThatDoNotMatchTheirLengthsAreRefusedBeforeSending) {
   EXPECT_EQ(LastDeviceError(), 87u);
   EXPECT_TRUE(script_.requests.empty());
   CloseDevice(device);
+}
+
+// A client of the socket's own, which can send what the library never does.
+class RawConnection {
+ public:
+  explicit RawConnection(const std::string& path) {
+    fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    connected_ = ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  }
+  ~RawConnection() { ::close(fd_); }
+  bool Connected() const { return connected_; }
+  bool Send(const std::vector<std::uint8_t>& bytes) {
+    return ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) == ssize_t(bytes.size());
+  }
+  // Exactly `length` bytes, or fewer when the stream ends or nothing comes
+  // within the bound.
+  std::vector<std::uint8_t> Receive(std::size_t length) {
+    std::vector<std::uint8_t> bytes(length);
+    std::size_t got = 0;
+    while (got < length) {
+      pollfd ready{fd_, POLLIN, 0};
+      if (::poll(&ready, 1, 10000) != 1) break;
+      const ssize_t n = ::recv(fd_, bytes.data() + got, length - got, 0);
+      if (n <= 0) break;
+      got += std::size_t(n);
+    }
+    bytes.resize(got);
+    return bytes;
+  }
+
+ private:
+  int fd_ = -1;
+  bool connected_ = false;
+};
+
+// A request as it travels on the socket: magic "ZLDV", code, input length,
+// output length, then the input.
+std::vector<std::uint8_t> WireRequest(std::uint32_t code, const std::vector<std::uint8_t>& input,
+                                      std::uint32_t outputLength) {
+  const std::uint32_t header[4] = {0x56444C5A, code, std::uint32_t(input.size()), outputLength};
+  std::vector<std::uint8_t> bytes(sizeof header);
+  std::memcpy(bytes.data(), header, sizeof header);
+  bytes.insert(bytes.end(), input.begin(), input.end());
+  return bytes;
+}
+
+TEST_F(DeviceIoTest, RequestsWrittenInOneGoAreServedOneAfterTheOtherInTheirOrder) {
+  Answer(kStatusSuccess, 2, {0x51, 0x52});
+  RawConnection client(DeviceSocketPath("TESTDEV"));
+  ASSERT_TRUE(client.Connected());
+  ASSERT_EQ(client.Receive(4), std::vector<std::uint8_t>(4, 0));  // the create's status
+
+  // Three requests in one write, the last one split before its input ends:
+  // the host reads them as they come and answers each in turn.
+  std::vector<std::uint8_t> bytes = WireRequest(10, {1, 2, 3}, 2);
+  for (const auto& next : {WireRequest(11, {}, 0), WireRequest(12, {4, 5, 6, 7, 8}, 2)}) {
+    bytes.insert(bytes.end(), next.begin(), next.end());
+  }
+  const std::vector<std::uint8_t> tail(bytes.end() - 2, bytes.end());
+  bytes.resize(bytes.size() - 2);
+  ASSERT_TRUE(client.Send(bytes));
+  // Status, bytes reported, output bytes, output.
+  const std::vector<std::uint8_t> withOutput = {0, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 0x51, 0x52};
+  const std::vector<std::uint8_t> withoutOutput = {0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0};
+  EXPECT_EQ(client.Receive(withOutput.size()), withOutput);
+  EXPECT_EQ(client.Receive(withoutOutput.size()), withoutOutput);
+  ASSERT_TRUE(client.Send(tail));
+  EXPECT_EQ(client.Receive(withOutput.size()), withOutput);
+
+  std::lock_guard lock(script_.mutex);
+  ASSERT_EQ(script_.requests.size(), 3u);
+  EXPECT_EQ(script_.requests[0].controlCode, 10u);
+  EXPECT_EQ(script_.requests[0].input, (std::vector<std::uint8_t>{1, 2, 3}));
+  EXPECT_EQ(script_.requests[1].controlCode, 11u);
+  EXPECT_TRUE(script_.requests[1].input.empty());
+  EXPECT_EQ(script_.requests[2].controlCode, 12u);
+  EXPECT_EQ(script_.requests[2].input, (std::vector<std::uint8_t>{4, 5, 6, 7, 8}));
+  EXPECT_FALSE(script_.overlapped);
+}
+
+TEST_F(DeviceIoTest, InputsAndOutputsLargerThanOneSocketReadArriveWhole) {
+  const DeviceHandle device = OpenDevice("\\\\.\\TESTDEV");
+  // Sizes around and far beyond what the host reads at once, each followed by
+  // a small request that must not see anything of the large one.
+  for (const std::size_t size : {std::size_t(65536 - 16), std::size_t(65536), std::size_t(3 << 20)}) {
+    std::vector<std::uint8_t> input(size), answer(size);
+    for (std::size_t i = 0; i < size; ++i) {
+      input[i] = std::uint8_t(i * 7 + 1);
+      answer[i] = std::uint8_t(i * 13 + 5);
+    }
+    Answer(kStatusSuccess, std::uint32_t(size), answer);
+    std::vector<std::uint8_t> output(size);
+    std::uint32_t bytes = 0;
+    ASSERT_TRUE(DeviceIoControl(device, 3, input.data(), std::uint32_t(size), output.data(), std::uint32_t(size),
+                                bytes))
+        << size;
+    EXPECT_EQ(bytes, size);
+    EXPECT_TRUE(output == answer) << size;
+
+    Answer(kStatusSuccess, 1, {0x77});
+    std::uint8_t small[2] = {0, 0};
+    const std::uint8_t one = 0x42;
+    ASSERT_TRUE(DeviceIoControl(device, 4, &one, 1, small, sizeof small, bytes)) << size;
+    EXPECT_EQ(small[0], 0x77);
+    EXPECT_EQ(small[1], 0);
+    std::lock_guard lock(script_.mutex);
+    ASSERT_EQ(script_.requests.size(), 2u);
+    EXPECT_TRUE(script_.requests[0].input == input) << size;
+    EXPECT_EQ(script_.requests[1].input, std::vector<std::uint8_t>{0x42});
+    script_.requests.clear();
+  }
+  CloseDevice(device);
+}
+
+TEST_F(DeviceIoTest, TheSessionLearnsOfEveryAnswerItGave) {
+  const DeviceHandle device = OpenDevice("\\\\.\\TESTDEV");
+  Answer(kStatusInvalidParameter, 0, {});
+  std::uint32_t bytes = 0;
+  EXPECT_FALSE(DeviceIoControl(device, 1, nullptr, 0, nullptr, 0, bytes));
+  Answer(kStatusSuccess, 0, {});
+  EXPECT_TRUE(DeviceIoControl(device, 1, nullptr, 0, nullptr, 0, bytes));
+  EXPECT_TRUE(DeviceIoControl(device, 1, nullptr, 0, nullptr, 0, bytes));
+  // Closing waits for the session to end, after its last answer.
+  CloseDevice(device);
+  std::lock_guard lock(script_.mutex);
+  EXPECT_EQ(script_.answered, 3);
 }
 
 }  // namespace

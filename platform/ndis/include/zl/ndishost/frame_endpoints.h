@@ -15,6 +15,11 @@
 // path or autobinds it so that it has an address to answer to. With no peer,
 // or when the peer's queue is full, an outgoing frame is dropped as a wire
 // would drop it.
+//
+// One thread serves both sockets. Each wake-up takes every message waiting on
+// a side at once (up to a batch) and hands the frames that came in a row from
+// the same writer to the adapter as one chain, as a miniport indicates what
+// one interrupt brought: a burst costs one wake-up, not one per frame.
 #pragma once
 
 #include <memory>
@@ -45,7 +50,9 @@ class FrameEndpoints {
 
  private:
   struct Outlet;
+  struct Batch;
   void ReceiveLoop();
+  void Carry(bool miniportSide, Batch& batch, std::size_t count);
 
   EmulatedAdapter& adapter_;
   std::string folder_;

@@ -10,11 +10,13 @@
 // driver signals it. A handle that is not an eventfd names no event.
 //
 // The process is held by a pidfd from construction on; once it has ended,
-// every access fails (a recycled pid is never reached).
+// every access fails (a recycled pid is never reached). Whether it has ended
+// is asked at most once a millisecond, not once per copy (see Alive).
 #pragma once
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <mutex>
 #include <vector>
 
@@ -43,13 +45,16 @@ class RemoteProcess final : public Requester {
   void EndRequest();
 
  private:
-  bool Alive() const;
+  bool Alive();
   bool Copy(std::uint64_t address, void* local, std::size_t length, bool write);
 
   pid_t pid_;
   int pidfd_ = -1;
   std::mutex mutex_;
   std::vector<PKEVENT> lookups_;
+  static constexpr std::chrono::milliseconds kAliveFor{1};
+  std::chrono::steady_clock::time_point checked_{};
+  bool alive_ = true;
 };
 
 }  // namespace zl::ndishost
