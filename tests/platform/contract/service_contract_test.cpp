@@ -55,7 +55,10 @@ class ServiceContract : public ::testing::Test {
     config.name = kDemoName;
     config.displayName = "Zephlink Contract Demo";
     config.startType = kServiceDemandStart;
-    config.binaryPath = "\"" + contract::BuiltProgram("zlsvcdemo") + "\" --name=" + kDemoName;
+    // Quoted program path, then the demo's own switch.
+    config.binaryPath = '"';
+    config.binaryPath += contract::BuiltProgram("zlsvcdemo");
+    config.binaryPath += std::string("\" --name=") + kDemoName;
     return config;
   }
 
