@@ -94,6 +94,16 @@ TEST_F(ProcessContract, ANamedMutexHeldByAnotherProcessIsTakenOnlyAfterItEnds) {
   EXPECT_EQ(second.Create(name), NamedMutex::Result::AlreadyExists);
 }
 
+TEST_F(ProcessContract, ABareProgramNameIsFoundInTheSystemFolder) {
+  const std::string found = FindProgram("CMD");
+  ASSERT_GE(found.size(), 8u) << found;
+  std::string tail = found.substr(found.size() - 8);
+  for (char& c : tail) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+  EXPECT_EQ(tail, "\\cmd.exe") << found;
+  EXPECT_TRUE(FileExists(found)) << found;
+  EXPECT_EQ(FindProgram("zl-no-such-program"), "");
+}
+
 TEST(CommandLineContract, ArgumentsSplitByTheRuntimeRules) {
   EXPECT_EQ(SplitCommandLine("prog.exe a \"b c\" d"), (std::vector<std::string>{"prog.exe", "a", "b c", "d"}));
   EXPECT_EQ(SplitCommandLine("\"C:\\Program Files\\Z\\ZephlinkSvc.exe\" INSTALL SILENT"),

@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "tests/platform/contract/contract_environment.h"
+#include "zl/platform/errors.h"
+#include "zl/platform/ip_helper.h"
 #include "zl/platform/tcp_socket.h"
 
 namespace zl::platform {
@@ -160,6 +162,28 @@ TEST(SocketNamesContract, DottedAddressesAndNames) {
   EXPECT_TRUE(LookupServicePort("http", port));
   EXPECT_EQ(port, 80);
   EXPECT_FALSE(LookupServicePort("zl-no-such-service", port));
+}
+
+TEST(AdapterContract, TheAdapterListNamesEachAdapterByItsGuid) {
+  contract::MachineScope machine;
+  std::vector<AdapterInfo> adapters;
+  const std::uint32_t result = GetAdaptersInfo(adapters);
+  if (result == kErrorNoData) GTEST_SKIP() << "this machine has no network adapter";
+  ASSERT_EQ(result, kErrorSuccess);
+  for (const AdapterInfo& adapter : adapters) {
+    EXPECT_EQ(adapter.adapterName.size(), 38u) << adapter.adapterName;
+    EXPECT_EQ(adapter.adapterName.front(), '{') << adapter.adapterName;
+    EXPECT_EQ(adapter.adapterName.back(), '}') << adapter.adapterName;
+    ASSERT_FALSE(adapter.ipAddresses.empty()) << adapter.description;  // "0.0.0.0" without one
+    for (const std::string& address : adapter.ipAddresses) EXPECT_NE(InetAddr(address), kInAddrNone) << address;
+  }
+}
+
+TEST(AdapterContract, AddressTextsConvertBothWays) {
+  EXPECT_EQ(InetAddr("192.168.137.1"), 0x0189A8C0u);  // network byte order
+  EXPECT_EQ(InetNtoa(0x0189A8C0u), "192.168.137.1");
+  EXPECT_EQ(InetAddr("not an address"), kInAddrNone);
+  EXPECT_EQ(StartSocketLibrary(0x0101), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Loops, SocketContract, ::testing::ValuesIn(contract::EventLoopKinds()),
