@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <limits>
 #include <stdexcept>
 
 namespace zl::win32 {
@@ -39,10 +38,7 @@ std::intptr_t __stdcall MessageLoop::WindowProcedure(void* window, unsigned mess
                                                      std::intptr_t lParam) {
   auto* loop = reinterpret_cast<MessageLoop*>(GetWindowLongPtrW(AsWindow(window), GWLP_USERDATA));
   if (loop != nullptr && message == kCallsMessage) {
-    {
-      std::lock_guard lock(loop->callsLock_);
-      loop->notified_ = false;
-    }
+    loop->notified_ = false;
     loop->RunQueuedCalls();
     return 0;
   }
@@ -50,7 +46,7 @@ std::intptr_t __stdcall MessageLoop::WindowProcedure(void* window, unsigned mess
   return DefWindowProcW(AsWindow(window), message, wParam, lParam);
 }
 
-MessageLoop::MessageLoop(Clock& clock) : clock_(clock), owner_(std::this_thread::get_id()) {
+MessageLoop::MessageLoop(Clock& clock) : QueuedEventLoop(clock) {
   RegisterWindowClass();
   HWND window = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                 GetModuleHandleW(nullptr), nullptr);
@@ -58,34 +54,13 @@ MessageLoop::MessageLoop(Clock& clock) : clock_(clock), owner_(std::this_thread:
   SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&MessageLoop::WindowProcedure));
   window_ = window;
-  SetCurrent(this);
 }
 
 MessageLoop::~MessageLoop() {
-  if (Current() == this) SetCurrent(nullptr);
   for (const auto& [id, watch] : watches_) WSAAsyncSelect(static_cast<SOCKET>(watch.socket), AsWindow(window_), 0, 0);
   SetWindowLongPtrW(AsWindow(window_), GWLP_USERDATA, 0);
   DestroyWindow(AsWindow(window_));
-  // Release callers still blocked in Synchronize: their call never runs.
-  std::lock_guard lock(callsLock_);
-  for (SyncCall* call : syncCalls_) {
-    call->error = std::make_exception_ptr(std::runtime_error("event loop destroyed"));
-    call->done = true;
-  }
-  syncCalls_.clear();
-  callsDone_.notify_all();
 }
-
-bool MessageLoop::IsLoopThread() const { return owner_ == std::this_thread::get_id(); }
-
-EventLoop::TimerId MessageLoop::StartTimer(milliseconds interval, Task onFire) {
-  interval = std::max(interval, milliseconds(1));
-  const TimerId id = nextTimerId_++;
-  timers_.emplace(id, TimerEntry{interval, clock_.Now() + interval, std::make_shared<Task>(std::move(onFire))});
-  return id;
-}
-
-void MessageLoop::StopTimer(TimerId id) { timers_.erase(id); }
 
 void MessageLoop::Select(const Watch& watch) {
   // WSAAsyncSelect leaves the socket non-blocking, as the boundary's sockets are.
@@ -125,66 +100,10 @@ void MessageLoop::RemoveWatch(WatchId id) {
   WSAAsyncSelect(static_cast<SOCKET>(socket), AsWindow(window_), 0, 0);
 }
 
-void MessageLoop::Notify() {
-  {
-    std::lock_guard lock(callsLock_);
-    if (notified_) return;
-    notified_ = true;
-  }
+void MessageLoop::Wake() {
+  // One wake-up message at a time is enough: it runs every call queued by then.
+  if (notified_.exchange(true)) return;
   PostMessageW(AsWindow(window_), kCallsMessage, 0, 0);
-}
-
-void MessageLoop::Post(Task task) {
-  {
-    std::lock_guard lock(callsLock_);
-    posted_.push_back(std::move(task));
-  }
-  Notify();
-}
-
-void MessageLoop::Synchronize(Task task) {
-  if (IsLoopThread()) {
-    task();
-    return;
-  }
-  SyncCall call{std::move(task)};
-  {
-    std::lock_guard lock(callsLock_);
-    syncCalls_.push_back(&call);
-  }
-  Notify();
-  std::unique_lock lock(callsLock_);
-  callsDone_.wait(lock, [&] { return call.done; });
-  if (call.error) std::rethrow_exception(call.error);
-}
-
-bool MessageLoop::HasQueuedCalls() {
-  std::lock_guard lock(callsLock_);
-  return !posted_.empty() || !syncCalls_.empty();
-}
-
-bool MessageLoop::RunQueuedCalls() {
-  std::deque<Task> posted;
-  std::deque<SyncCall*> syncCalls;
-  {
-    std::lock_guard lock(callsLock_);
-    posted.swap(posted_);
-    syncCalls.swap(syncCalls_);
-  }
-  for (Task& task : posted) task();
-  for (SyncCall* call : syncCalls) {
-    std::exception_ptr error;
-    try {
-      call->task();
-    } catch (...) {
-      error = std::current_exception();
-    }
-    std::lock_guard lock(callsLock_);
-    call->error = error;
-    call->done = true;
-  }
-  if (!syncCalls.empty()) callsDone_.notify_all();
-  return !posted.empty() || !syncCalls.empty();
 }
 
 bool MessageLoop::PumpMessages() {
@@ -192,7 +111,8 @@ bool MessageLoop::PumpMessages() {
   MSG message;
   while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
-      quit_ = true;
+      // PostQuitMessage of a window of this thread: end Run as Quit does.
+      Quit();
       break;
     }
     TranslateMessage(&message);
@@ -233,106 +153,21 @@ bool MessageLoop::DispatchSockets() {
   return handled;
 }
 
-bool MessageLoop::FireDueTimers() {
-  const milliseconds now = clock_.Now();
-  std::vector<TimerId> due;
-  for (const auto& [id, timer] : timers_) {
-    if (timer.due <= now) due.push_back(id);
-  }
-  std::sort(due.begin(), due.end(), [&](TimerId a, TimerId b) {
-    const auto& ta = timers_.at(a);
-    const auto& tb = timers_.at(b);
-    return ta.due != tb.due ? ta.due < tb.due : a < b;
-  });
-  for (TimerId id : due) {
-    auto it = timers_.find(id);
-    if (it == timers_.end()) continue;
-    it->second.due = clock_.Now() + it->second.interval;
-    std::shared_ptr<Task> task = it->second.task;
-    (*task)();
-  }
-  return !due.empty();
-}
-
-milliseconds MessageLoop::NextTimerDue() const {
-  milliseconds next = milliseconds::max();
-  for (const auto& [id, timer] : timers_) next = std::min(next, timer.due);
-  return next;
-}
-
-bool MessageLoop::Iterate(int timeoutMs) {
+bool MessageLoop::HandleReady() {
   bool handled = PumpMessages();
   handled |= RunQueuedCalls();
   handled |= DispatchSockets();
   handled |= FireDueTimers();
-  if (!handled && timeoutMs != 0 && !quit_) {
-    // Nothing ready: sleep until a message (a call, a socket, a window's) arrives.
-    MsgWaitForMultipleObjectsEx(0, nullptr, timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs), QS_ALLINPUT,
-                                MWMO_INPUTAVAILABLE);
-    handled = PumpMessages();
-    handled |= RunQueuedCalls();
-    handled |= DispatchSockets();
-    handled |= FireDueTimers();
-  }
   return handled;
 }
 
-void MessageLoop::ProcessPending() { Iterate(0); }
-
-void MessageLoop::RunUntilIdle() {
-  while (Iterate(0) || HasQueuedCalls()) {
-  }
-}
-
-void MessageLoop::RunFor(milliseconds duration) {
-  const milliseconds end = clock_.Now() + duration;
-  if (clock_.IsVirtual()) {
-    auto& clock = static_cast<VirtualClock&>(clock_);
-    for (;;) {
-      RunUntilIdle();
-      const milliseconds next = NextTimerDue();
-      if (next > end) break;
-      clock.AdvanceTo(next);
-    }
-    clock.AdvanceTo(end);
-    RunUntilIdle();
-    return;
-  }
-  for (;;) {
-    const milliseconds now = clock_.Now();
-    if (now >= end) break;
-    const milliseconds wait = std::min(end, NextTimerDue()) - now;
-    Iterate(static_cast<int>(std::clamp<std::int64_t>(wait.count(), 0, std::numeric_limits<int>::max())));
-  }
-  RunUntilIdle();
-}
-
-void MessageLoop::Run() {
-  quit_ = false;
-  while (!quit_) {
-    const milliseconds next = NextTimerDue();
-    if (clock_.IsVirtual()) {
-      if (Iterate(0) || HasQueuedCalls()) continue;
-      if (next == milliseconds::max()) {
-        Iterate(-1);
-      } else {
-        static_cast<VirtualClock&>(clock_).AdvanceTo(next);
-      }
-      continue;
-    }
-    int wait = -1;
-    if (next != milliseconds::max()) {
-      wait = static_cast<int>(
-          std::clamp<std::int64_t>((next - clock_.Now()).count(), 0, std::numeric_limits<int>::max()));
-    }
-    Iterate(wait);
-  }
-}
-
-void MessageLoop::Quit() {
-  quit_ = true;
-  // Wakes a wait on another thread; the loop's own thread sees quit_ at once.
-  PostMessageW(AsWindow(window_), kCallsMessage, 0, 0);
+bool MessageLoop::Iterate(int timeoutMs) {
+  if (HandleReady()) return true;
+  if (timeoutMs == 0 || QuitRequested()) return false;
+  // Nothing ready: sleep until a message (a call, a socket, a window's) arrives.
+  MsgWaitForMultipleObjectsEx(0, nullptr, timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs), QS_ALLINPUT,
+                              MWMO_INPUTAVAILABLE);
+  return HandleReady();
 }
 
 }  // namespace zl::win32
