@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "winsock.h"
+#include "loopback_wake.h"
 
 namespace zl::platform {
 
@@ -27,22 +27,8 @@ namespace {
 }  // namespace
 
 Poller::Poller() : impl_(std::make_unique<Impl>()) {
-  win32::EnsureWinsock();
-  SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-  if (s == INVALID_SOCKET) Fail("wake socket");
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  int length = sizeof sa;
-  u_long nonBlocking = 1;
-  if (bind(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
-      getsockname(s, reinterpret_cast<sockaddr*>(&sa), &length) != 0 ||
-      connect(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || ioctlsocket(s, FIONBIO, &nonBlocking) != 0) {
-    closesocket(s);
-    Fail("wake socket");
-  }
-  SetHandleInformation(reinterpret_cast<HANDLE>(s), HANDLE_FLAG_INHERIT, 0);
-  impl_->wake = s;
+  impl_->wake = win32::MakeLoopbackWakeSocket();
+  if (impl_->wake == INVALID_SOCKET) Fail("wake socket");
 }
 
 Poller::~Poller() { closesocket(impl_->wake); }

@@ -13,8 +13,8 @@
 #include <mutex>
 #include <thread>
 
+#include "loopback_wake.h"
 #include "text.h"
-#include "winsock.h"
 #include "zl/platform/errors.h"
 
 namespace zl::platform {
@@ -64,25 +64,6 @@ void WINAPI ServiceMainEntry(DWORD /*argc*/, LPWSTR* /*argv*/) {
   // Returning is allowed; the dispatcher goes on until the stopped state is reported.
 }
 
-SOCKET MakeWakeSocket() {
-  win32::EnsureWinsock();
-  SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-  if (s == INVALID_SOCKET) return s;
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  int length = sizeof sa;
-  u_long nonBlocking = 1;
-  if (bind(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 ||
-      getsockname(s, reinterpret_cast<sockaddr*>(&sa), &length) != 0 ||
-      connect(s, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || ioctlsocket(s, FIONBIO, &nonBlocking) != 0) {
-    closesocket(s);
-    return INVALID_SOCKET;
-  }
-  SetHandleInformation(reinterpret_cast<HANDLE>(s), HANDLE_FLAG_INHERIT, 0);
-  return s;
-}
-
 }  // namespace
 
 struct ServiceControlChannel::Impl : ChannelCore {};
@@ -126,7 +107,7 @@ std::uint32_t ServiceControlChannel::TakeRequest() {
 std::uint32_t RunAsService(const std::string& name, const std::function<void(ServiceControlChannel&)>& serviceMain) {
   auto impl = std::make_unique<ServiceControlChannel::Impl>();
   impl->name = win32::Widen(name);
-  impl->wake = MakeWakeSocket();
+  impl->wake = win32::MakeLoopbackWakeSocket();
   if (impl->wake == INVALID_SOCKET) return kErrorFailedServiceControllerConnect;
   ServiceControlChannel channel(std::move(impl));
   {

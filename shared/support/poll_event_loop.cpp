@@ -11,26 +11,10 @@ PollEventLoop::PollEventLoop(Clock& clock) : QueuedEventLoop(clock) {}
 
 PollEventLoop::~PollEventLoop() = default;
 
-EventLoop::WatchId PollEventLoop::WatchSocket(platform::SocketHandle socket, bool read, bool write,
-                                              SocketHandler handler) {
-  const WatchId id = nextWatchId_++;
-  watches_.emplace(id, Watch{socket, read, write, std::make_shared<SocketHandler>(std::move(handler))});
-  return id;
-}
-
-void PollEventLoop::ChangeWatch(WatchId id, bool read, bool write) {
-  auto it = watches_.find(id);
-  if (it == watches_.end()) return;
-  it->second.read = read;
-  it->second.write = write;
-}
-
-void PollEventLoop::RemoveWatch(WatchId id) { watches_.erase(id); }
-
 bool PollEventLoop::DispatchSockets(int timeoutMs) {
   pollEntries_.clear();
   pollIds_.clear();
-  for (const auto& [id, watch] : watches_) {
+  for (const auto& [id, watch] : Watches()) {
     if (!watch.read && !watch.write) continue;
     pollEntries_.push_back({watch.socket, watch.read, watch.write, 0});
     pollIds_.push_back(id);
@@ -44,18 +28,7 @@ bool PollEventLoop::DispatchSockets(int timeoutMs) {
   for (std::size_t i = 0; i < pollEntries_.size(); ++i) {
     if (pollEntries_[i].ready) ready.emplace_back(pollIds_[i], pollEntries_[i].ready);
   }
-  bool handled = false;
-  for (auto [id, readiness] : ready) {
-    auto it = watches_.find(id);
-    if (it == watches_.end()) continue;
-    unsigned wanted = readiness & (platform::kHangUp | (it->second.read ? platform::kReadable : 0u) |
-                                   (it->second.write ? platform::kWritable : 0u));
-    if (!wanted) continue;
-    std::shared_ptr<SocketHandler> handler = it->second.handler;
-    (*handler)(wanted);
-    handled = true;
-  }
-  return handled;
+  return DispatchReadiness(ready);
 }
 
 bool PollEventLoop::Iterate(int timeoutMs) {

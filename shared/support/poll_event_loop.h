@@ -3,7 +3,6 @@
 #pragma once
 
 #include <functional>
-#include <map>
 #include <memory>
 #include <vector>
 
@@ -17,10 +16,6 @@ class PollEventLoop final : public QueuedEventLoop {
   explicit PollEventLoop(Clock& clock);
   ~PollEventLoop() override;
 
-  WatchId WatchSocket(platform::SocketHandle socket, bool read, bool write, SocketHandler handler) override;
-  void ChangeWatch(WatchId id, bool read, bool write) override;
-  void RemoveWatch(WatchId id) override;
-
   // Waits for sockets and calls (never moving a virtual clock) until `done`
   // holds or `ioLimit` of wall time passed without it. Returns done().
   // Meant for tests of real sockets, where data is in flight on loopback.
@@ -32,18 +27,9 @@ class PollEventLoop final : public QueuedEventLoop {
   void Wake() override { poller_.Wake(); }
 
  private:
-  struct Watch {
-    platform::SocketHandle socket;
-    bool read;
-    bool write;
-    std::shared_ptr<SocketHandler> handler;
-  };
-
   bool DispatchSockets(int timeoutMs);
 
   platform::Poller poller_;
-  std::map<WatchId, Watch> watches_;
-  WatchId nextWatchId_ = 1;
   std::vector<platform::PollEntry> pollEntries_;
   std::vector<WatchId> pollIds_;
 };

@@ -49,6 +49,46 @@ EventLoop::TimerId QueuedEventLoop::StartTimer(milliseconds interval, Task onFir
 
 void QueuedEventLoop::StopTimer(TimerId id) { timers_.erase(id); }
 
+EventLoop::WatchId QueuedEventLoop::WatchSocket(platform::SocketHandle socket, bool read, bool write,
+                                                SocketHandler handler) {
+  const WatchId id = nextWatchId_++;
+  const auto [it, inserted] =
+      watches_.emplace(id, Watch{socket, read, write, std::make_shared<SocketHandler>(std::move(handler))});
+  WatchChanged(it->second);
+  return id;
+}
+
+void QueuedEventLoop::ChangeWatch(WatchId id, bool read, bool write) {
+  auto it = watches_.find(id);
+  if (it == watches_.end()) return;
+  it->second.read = read;
+  it->second.write = write;
+  WatchChanged(it->second);
+}
+
+void QueuedEventLoop::RemoveWatch(WatchId id) {
+  auto it = watches_.find(id);
+  if (it == watches_.end()) return;
+  const platform::SocketHandle socket = it->second.socket;
+  watches_.erase(it);
+  WatchRemoved(socket);
+}
+
+bool QueuedEventLoop::DispatchReadiness(const std::vector<std::pair<WatchId, unsigned>>& ready) {
+  bool handled = false;
+  for (auto [id, readiness] : ready) {
+    auto it = watches_.find(id);
+    if (it == watches_.end()) continue;
+    const unsigned wanted = readiness & (platform::kHangUp | (it->second.read ? platform::kReadable : 0u) |
+                                         (it->second.write ? platform::kWritable : 0u));
+    if (!wanted) continue;
+    std::shared_ptr<SocketHandler> handler = it->second.handler;
+    (*handler)(wanted);
+    handled = true;
+  }
+  return handled;
+}
+
 void QueuedEventLoop::Post(Task task) {
   {
     std::lock_guard lock(callsLock_);

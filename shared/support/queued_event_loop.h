@@ -1,7 +1,7 @@
 // What the event loops of the platform share: the timer table kept against
-// the loop's Clock, the queues of posted and synchronised calls, and the
-// running schemes built on one pass of the loop (Iterate). A loop adds how it
-// waits and how sockets reach it. With a VirtualClock nothing waits on the
+// the loop's Clock, the socket watches, the queues of posted and synchronised
+// calls, and the running schemes built on one pass of the loop (Iterate). A
+// loop adds how it waits and how it learns the sockets' readiness. With a VirtualClock nothing waits on the
 // wall clock for a timer: time moves only through RunFor, or, inside Run,
 // straight to the next timer once nothing else is ready.
 #pragma once
@@ -14,6 +14,8 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "shared/support/event_loop.h"
 
@@ -29,6 +31,9 @@ class QueuedEventLoop : public EventLoop {
   Clock& GetClock() override { return clock_; }
   TimerId StartTimer(std::chrono::milliseconds interval, Task onFire) override;
   void StopTimer(TimerId id) override;
+  WatchId WatchSocket(platform::SocketHandle socket, bool read, bool write, SocketHandler handler) override;
+  void ChangeWatch(WatchId id, bool read, bool write) override;
+  void RemoveWatch(WatchId id) override;
   void Post(Task task) override;
   void Synchronize(Task task) override;
   void ProcessPending() override;
@@ -47,6 +52,13 @@ class QueuedEventLoop : public EventLoop {
   void AdoptCurrentThread();
 
  protected:
+  struct Watch {
+    platform::SocketHandle socket;
+    bool read;
+    bool write;
+    std::shared_ptr<SocketHandler> handler;
+  };
+
   // One pass: whatever is ready, waiting at most `timeoutMs` (negative: no
   // limit) when nothing is. Returns whether anything was handled.
   virtual bool Iterate(int timeoutMs) = 0;
@@ -60,6 +72,16 @@ class QueuedEventLoop : public EventLoop {
   bool FireDueTimers();
   std::chrono::milliseconds NextTimerDue() const;  // max() when none
   bool QuitRequested() const { return quit_; }
+
+  const std::map<WatchId, Watch>& Watches() const { return watches_; }
+  // Hands each readiness to its watch's handler: only to watches still there
+  // (an earlier handler may remove any) and only what the watch asks for, a
+  // hang-up always. Whether any handler ran.
+  bool DispatchReadiness(const std::vector<std::pair<WatchId, unsigned>>& ready);
+  // For loops that register sockets elsewhere: a watch was added or changed;
+  // a watch of this socket was removed.
+  virtual void WatchChanged(const Watch& /*watch*/) {}
+  virtual void WatchRemoved(platform::SocketHandle /*socket*/) {}
 
  private:
   struct TimerEntry {
@@ -78,6 +100,9 @@ class QueuedEventLoop : public EventLoop {
 
   std::map<TimerId, TimerEntry> timers_;
   TimerId nextTimerId_ = 1;
+
+  std::map<WatchId, Watch> watches_;
+  WatchId nextWatchId_ = 1;
 
   std::mutex callsLock_;
   std::condition_variable callsDone_;

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 namespace zl::win32 {
 
@@ -57,43 +59,22 @@ MessageLoop::MessageLoop(Clock& clock) : QueuedEventLoop(clock) {
 }
 
 MessageLoop::~MessageLoop() {
-  for (const auto& [id, watch] : watches_) WSAAsyncSelect(static_cast<SOCKET>(watch.socket), AsWindow(window_), 0, 0);
+  for (const auto& [id, watch] : Watches()) WSAAsyncSelect(static_cast<SOCKET>(watch.socket), AsWindow(window_), 0, 0);
   SetWindowLongPtrW(AsWindow(window_), GWLP_USERDATA, 0);
   DestroyWindow(AsWindow(window_));
 }
 
-void MessageLoop::Select(const Watch& watch) {
+void MessageLoop::WatchChanged(const Watch& watch) {
   // WSAAsyncSelect leaves the socket non-blocking, as the boundary's sockets are.
   WSAAsyncSelect(static_cast<SOCKET>(watch.socket), AsWindow(window_), kSocketMessage,
                  watch.read || watch.write ? kAllEvents : 0);
 }
 
-EventLoop::WatchId MessageLoop::WatchSocket(platform::SocketHandle socket, bool read, bool write,
-                                            SocketHandler handler) {
-  const WatchId id = nextWatchId_++;
-  auto [it, inserted] =
-      watches_.emplace(id, Watch{socket, read, write, std::make_shared<SocketHandler>(std::move(handler))});
-  Select(it->second);
-  return id;
-}
-
-void MessageLoop::ChangeWatch(WatchId id, bool read, bool write) {
-  auto it = watches_.find(id);
-  if (it == watches_.end()) return;
-  it->second.read = read;
-  it->second.write = write;
-  Select(it->second);
-}
-
-void MessageLoop::RemoveWatch(WatchId id) {
-  auto it = watches_.find(id);
-  if (it == watches_.end()) return;
-  const platform::SocketHandle socket = it->second.socket;
-  watches_.erase(it);
+void MessageLoop::WatchRemoved(platform::SocketHandle socket) {
   // Another watch of the same socket keeps its selection.
-  for (const auto& [other, watch] : watches_) {
+  for (const auto& [id, watch] : Watches()) {
     if (watch.socket == socket) {
-      Select(watch);
+      WatchChanged(watch);
       return;
     }
   }
@@ -123,9 +104,10 @@ bool MessageLoop::PumpMessages() {
 }
 
 bool MessageLoop::DispatchSockets() {
+  // The sockets' state now: a notification message only said that it changed.
   std::vector<WSAPOLLFD> fds;
   std::vector<WatchId> ids;
-  for (const auto& [id, watch] : watches_) {
+  for (const auto& [id, watch] : Watches()) {
     if (!watch.read && !watch.write) continue;
     SHORT events = 0;
     if (watch.read) events |= POLLRDNORM;
@@ -134,23 +116,16 @@ bool MessageLoop::DispatchSockets() {
     ids.push_back(id);
   }
   if (fds.empty() || WSAPoll(fds.data(), static_cast<ULONG>(fds.size()), 0) <= 0) return false;
-  bool handled = false;
+  std::vector<std::pair<WatchId, unsigned>> ready;
   for (std::size_t i = 0; i < fds.size(); ++i) {
     const SHORT r = fds[i].revents;
     unsigned readiness = 0;
     if (r & POLLRDNORM) readiness |= platform::kReadable;
     if (r & POLLWRNORM) readiness |= platform::kWritable;
     if (r & (POLLHUP | POLLERR | POLLNVAL)) readiness |= platform::kHangUp;
-    auto it = watches_.find(ids[i]);
-    if (readiness == 0 || it == watches_.end()) continue;  // removed by an earlier handler
-    const unsigned wanted = readiness & (platform::kHangUp | (it->second.read ? platform::kReadable : 0u) |
-                                         (it->second.write ? platform::kWritable : 0u));
-    if (!wanted) continue;
-    std::shared_ptr<SocketHandler> handler = it->second.handler;
-    (*handler)(wanted);
-    handled = true;
+    if (readiness) ready.emplace_back(ids[i], readiness);
   }
-  return handled;
+  return DispatchReadiness(ready);
 }
 
 bool MessageLoop::HandleReady() {

@@ -13,8 +13,6 @@
 #pragma once
 
 #include <atomic>
-#include <map>
-#include <memory>
 
 #include "shared/support/queued_event_loop.h"
 
@@ -29,34 +27,23 @@ class MessageLoop final : public QueuedEventLoop {
   MessageLoop(const MessageLoop&) = delete;
   MessageLoop& operator=(const MessageLoop&) = delete;
 
-  WatchId WatchSocket(platform::SocketHandle socket, bool read, bool write, SocketHandler handler) override;
-  void ChangeWatch(WatchId id, bool read, bool write) override;
-  void RemoveWatch(WatchId id) override;
-
  protected:
   // One pass: the thread's messages, calls, ready sockets, due timers; with
   // nothing ready, a wait of at most timeoutMs for the next message.
   bool Iterate(int timeoutMs) override;
   void Wake() override;
+  // Selects the socket to the window for what the watch asks, or deselects it.
+  void WatchChanged(const Watch& watch) override;
+  void WatchRemoved(platform::SocketHandle socket) override;
 
  private:
-  struct Watch {
-    platform::SocketHandle socket;
-    bool read;
-    bool write;
-    std::shared_ptr<SocketHandler> handler;
-  };
-
   static std::intptr_t __stdcall WindowProcedure(void* window, unsigned message, std::uintptr_t wParam,
                                                  std::intptr_t lParam);
   bool HandleReady();
   bool PumpMessages();
   bool DispatchSockets();
-  void Select(const Watch& watch);
 
   void* window_ = nullptr;
-  std::map<WatchId, Watch> watches_;
-  WatchId nextWatchId_ = 1;
   std::atomic<bool> notified_{false};  // a wake-up message is in the queue
 };
 
