@@ -4,38 +4,17 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <mutex>
 
+#include "common/message_box_observer.h"
 #include "machine_store.h"
 #include "native_names.h"
 
 namespace zl::platform {
-namespace {
-
-std::mutex observerLock;
-MessageBoxObserver& Observer() {
-  static MessageBoxObserver observer;
-  return observer;
-}
-
-}  // namespace
-
-void SetMessageBoxObserver(MessageBoxObserver observer) {
-  std::lock_guard<std::mutex> guard(observerLock);
-  Observer() = std::move(observer);
-}
-
 // The emulated machine has no screen: the box is printed, and recorded in
 // the machine's "MessageBoxes.log" so that a test can read what another
 // process showed. The user is taken to have pressed OK.
 int ShowMessageBox(const std::string& text, const std::string& caption, std::uint32_t flags) {
-  {
-    std::lock_guard<std::mutex> guard(observerLock);
-    if (Observer()) {
-      Observer()(text, caption, flags);
-      return kIdOk;
-    }
-  }
+  if (common::ObserveMessageBox(text, caption, flags)) return kIdOk;
   const std::string line = "[" + emulated::Cp1252ToUtf8(caption) + "] " + emulated::Cp1252ToUtf8(text);
   std::fprintf(stderr, "%s\n", line.c_str());
   const std::string machine = emulated::MachineDirectory();

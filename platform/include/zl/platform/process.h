@@ -44,6 +44,7 @@ class ProcessHandle {
   friend bool ExecuteWithShell(const ShellExecuteRequest&, ProcessHandle&);
   friend bool StartProgram(const std::string&, const std::string&, ProcessHandle&);
   std::int64_t id_ = 0;
+  std::intptr_t native_ = 0;  // the backend's own handle of the process, where it keeps one
   bool ended_ = false;
   std::int32_t exitCode_ = 0;
 };
