@@ -44,7 +44,16 @@ bool CallQueue::RunQueued() {
     posted.swap(posted_);
     syncCalls.swap(syncCalls_);
   }
-  for (EventLoop::Task& task : posted) task();
+  // A posted call that fails does not keep the others from running, nor a
+  // blocked caller from being released; its error comes out at the end.
+  std::exception_ptr postedError;
+  for (EventLoop::Task& task : posted) {
+    try {
+      task();
+    } catch (...) {
+      if (!postedError) postedError = std::current_exception();
+    }
+  }
   for (SyncCall* call : syncCalls) {
     std::exception_ptr error;
     try {
@@ -57,6 +66,7 @@ bool CallQueue::RunQueued() {
     call->done = true;
   }
   if (!syncCalls.empty()) callsDone_.notify_all();
+  if (postedError) std::rethrow_exception(postedError);
   return !posted.empty() || !syncCalls.empty();
 }
 

@@ -28,7 +28,8 @@ class CallQueue {
   void SynchronizeFromOtherThread(EventLoop::Task task);
 
   // Runs the calls queued so far (a call that queues another leaves that one
-  // for the next pass). Returns whether any ran.
+  // for the next pass). Returns whether any ran. Every queued call runs even
+  // when a posted one throws; the first such error is rethrown afterwards.
   bool RunQueued();
   bool HasQueued();
 
