@@ -308,7 +308,7 @@ TEST_F(Window, TheLanguageMenuShowsEveryFlagUnderTheButton) {
   }
   names.sort();
   EXPECT_EQ(names, (QStringList{"Deutsch", "English"}));
-  Screenshot("de-language-menu");
+  Screenshot("de-language-menu", menu);
   menu->hide();
 }
 

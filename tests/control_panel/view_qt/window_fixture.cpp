@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QMenu>
+#include <QPainter>
+#include <QPixmap>
 #include <QTabWidget>
 #include <QTest>
 
@@ -100,11 +102,21 @@ void WindowTest::ChooseLanguage(const QString& name) {
   ADD_FAILURE() << "no menu item " << name.toStdString();
 }
 
-void WindowTest::Screenshot(const std::string& name) {
+void WindowTest::Screenshot(const std::string& name, QWidget* popup) {
   Settle();
   QDir().mkpath(QStringLiteral(ZL_SCREENSHOT_FOLDER));
   const QString path = QStringLiteral(ZL_SCREENSHOT_FOLDER "/%1.png").arg(QString::fromStdString(name));
-  EXPECT_TRUE(SaveScreenshot(*window, path)) << path.toStdString();
+  if (!popup) {
+    EXPECT_TRUE(SaveScreenshot(*window, path)) << path.toStdString();
+    return;
+  }
+  // A pop-up is a window of its own: painted over the window where it stands.
+  QPixmap picture = window->grab();
+  {
+    QPainter painter(&picture);
+    painter.drawPixmap(window->mapFromGlobal(popup->pos()), popup->grab());
+  }
+  EXPECT_TRUE(picture.save(path, "PNG")) << path.toStdString();
 }
 
 }  // namespace zl::view::test

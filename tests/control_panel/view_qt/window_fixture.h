@@ -50,8 +50,9 @@ class WindowTest : public ::testing::Test {
   // Picks a language from the language menu as the user does.
   void ChooseLanguage(const QString& name);
   void SelectPage(int index);
-  // Saves the window as build/<preset>/screenshots/<name>.png.
-  void Screenshot(const std::string& name);
+  // Saves the window as build/<preset>/screenshots/<name>.png, with the
+  // pop-up over it when one is given.
+  void Screenshot(const std::string& name, QWidget* popup = nullptr);
 
   zl::test::EmulatedMachine machine;
   zl::test::TempFolder programFolder;
