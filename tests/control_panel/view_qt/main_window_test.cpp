@@ -15,7 +15,9 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QTextDocumentFragment>
 
+#include "control_panel/builtin_captions.h"
 #include "control_panel/view_qt/pictures.h"
 #include "control_panel/view_qt/text_conversion.h"
 #include "control_panel/view_qt/window_layout.h"
@@ -333,6 +335,72 @@ TEST_F(Window, TheTrayMenusCloseItemClosesTheWindowAndRunsFormClose) {
   EXPECT_FALSE(window->isVisible());
   EXPECT_FALSE(form->HotspotServerSocket.Active());
 }
+
+}  // namespace
+}  // namespace zl::view::test
+
+namespace zl::view::test {
+namespace {
+
+// What the window shows as a control's caption.
+QString ShownCaption(MainWindow& window, const std::string& name) {
+  if (name == "tabSetting") return window.Pages()->tabText(0);
+  if (name == "tabClients") return window.Pages()->tabText(1);
+  if (name == "tabMangement") return window.Pages()->tabText(2);
+  QWidget* widget = window.ControlWidget(name);
+  if (auto* group = dynamic_cast<QGroupBox*>(widget)) return group->title();
+  if (auto* button = dynamic_cast<QAbstractButton*>(widget)) return button->text();
+  if (auto* label = dynamic_cast<QLabel*>(widget)) {
+    return label->textFormat() == Qt::RichText ? QTextDocumentFragment::fromHtml(label->text()).toPlainText()
+                                               : label->text();
+  }
+  return QStringLiteral("<no caption widget>");
+}
+
+class Languages : public WindowTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(Languages, EveryTranslatedCaptionComesFromTheChosenLanguage) {
+  ShowWindow();
+  ChooseLanguage(GetParam());
+  ASSERT_EQ(language->CurrentLanguage, GetParam());
+  for (const panel::TranslatedCaption& caption : panel::TranslatedCaptions()) {
+    const QString expected = CaptionText(language->LanguageText("1", caption.key));
+    ASSERT_FALSE(expected.isEmpty()) << caption.key;
+    EXPECT_EQ(ShownCaption(*window, caption.control), expected) << caption.control;
+  }
+  EXPECT_EQ(window->LanguageButton().Caption(), GetParam());
+  ExpectNoCutCaptions(*window, GetParam());
+}
+
+TEST_P(Languages, TheSetUpButtonsCaptionInEachState) {
+  ShowWindow();
+  ChooseLanguage(GetParam());
+  const auto text = [&](const char* key) { return CaptionText(language->LanguageText("1", key)); };
+  EXPECT_EQ(Text("btnOK"), text("9"));
+
+  // Every caption the button shows, as the window mirrors it.
+  std::vector<QString> shown{Text("btnOK")};
+  const panel::ControlChangeObserver mirror = form->OnControlChanged;
+  form->OnControlChanged = [&](const panel::Control& control) {
+    mirror(control);
+    if (&control == &form->btnOK && shown.back() != Text("btnOK")) shown.push_back(Text("btnOK"));
+  };
+  QTest::mouseClick(Widget("btnOK"), Qt::LeftButton);
+  Settle();
+  ASSERT_TRUE(form->FHotspotRunning);
+  EXPECT_EQ(shown, (std::vector<QString>{text("9"), text("20"), text("22")}));
+  ExpectNoCutCaptions(*window, std::string(GetParam()) + ", running");
+
+  QTest::mouseClick(Widget("btnOK"), Qt::LeftButton);
+  Settle();
+  EXPECT_EQ(Text("btnOK"), text("9"));
+  QTest::mouseClick(Widget("rbManualConfigVWiFi"), Qt::LeftButton);
+  Settle();
+  EXPECT_EQ(Text("btnOK"), text("21"));
+  ExpectNoCutCaptions(*window, std::string(GetParam()) + ", manual");
+}
+
+INSTANTIATE_TEST_SUITE_P(Shipped, Languages, ::testing::Values("Deutsch", "English"));
 
 }  // namespace
 }  // namespace zl::view::test
