@@ -190,10 +190,9 @@ void MainWindow::BuildSettingPage(QWidget* page) {
       if (widget->text() != text) widget->setText(text);
       MirrorCommon(control, widget);
     });
-    QObject::connect(widget, &QLineEdit::textEdited, this, [this, &control, widget](const QString& text) {
+    QObject::connect(widget, &QLineEdit::textEdited, this, [this, &control](const QString& text) {
       form_.UserEditText(control, ToCp1252(text));
       Mirror(control);
-      (void)widget;
     });
     for (Control* marker : {&ok, &no}) {
       auto* image = new QLabel(page);
