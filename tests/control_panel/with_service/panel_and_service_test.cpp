@@ -10,6 +10,7 @@
 #include "control_panel/main_form.h"
 #include "control_panel/settings/settings_store.h"
 #include "service/engine/driver_binding.h"
+#include "service/packet_thread_end.h"
 #include "service/zephlink_service.h"
 #include "shared/netquery/adapter_queries.h"
 #include "shared/support/poll_event_loop.h"
@@ -34,8 +35,7 @@ class PanelAndServiceTest : public ::testing::Test {
   ~PanelAndServiceTest() override {
     if (service) {
       service.reset();
-      // A packet thread may be waiting for a synchronised call: keep serving.
-      EXPECT_TRUE(RunUntil([] { return engine::WaitForPacketThreads(0ms); })) << "the packet thread did not end";
+      EXPECT_TRUE(service::AwaitPacketThreadEnd(loop, std::chrono::seconds(20))) << "the packet thread did not end";
       engine::ReleaseDriver();
     }
     if (form) form->FormClose();

@@ -8,11 +8,14 @@ namespace zl::servicetest {
 TestPanel::TestPanel(EventLoop& loop) : server_(loop) {
   server_.SetBindAddress("127.0.0.1");
   server_.SetPort(kControlPanelPort);
-  server_.OnClientDisconnect = [this](EventSender*, TrkConnectionItem&) { ++disconnects_; };
+  server_.OnClientDisconnect = [this](EventSender*, TrkConnectionItem& connection) {
+    sessionsEnded_ += static_cast<int>(greeted_.erase(&connection));
+  };
   server_.OnClientReadComplete = [this](EventSender*, TrkConnectionItem& connection, TMemoryStream& message) {
     switch (ReadMessageCode(message)) {
       case MSG_SERVICE_HELLO:
         ++hellos_;
+        greeted_.insert(&connection);
         if (!SettingsOnHello.empty()) connection.Send(NewTextMessage(SettingsOnHello, MSG_SETTINGS));
         break;
       case MSG_CLIENT_ADDRESSES:
@@ -25,7 +28,10 @@ TestPanel::TestPanel(EventLoop& loop) : server_(loop) {
 }
 
 void TestPanel::Listen() { server_.SetActive(true); }
-void TestPanel::StopListening() { server_.SetActive(false); }
+void TestPanel::StopListening() {
+  server_.SetActive(false);
+  greeted_.clear();
+}
 
 void TestPanel::SendToAll(const TMemoryStream& message) {
   for (std::size_t i = 0; i < server_.Connections().Count(); ++i) server_.Connections()[i].Send(message);

@@ -5,6 +5,7 @@
 // settings text.
 #pragma once
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -28,7 +29,9 @@ class TestPanel {
 
   std::size_t Connections() { return server_.Connections().Count(); }
   int Hellos() const { return hellos_; }
-  int Disconnects() const { return disconnects_; }
+  // Connections that said hello and have ended (the service's probes, which
+  // connect and close at once, are not counted).
+  int SessionsEnded() const { return sessionsEnded_; }
   // The texts of the client address reports, in arrival order.
   const std::vector<std::string>& Reports() const { return reports_; }
 
@@ -37,7 +40,8 @@ class TestPanel {
 
   TrkServerSocket server_;
   int hellos_ = 0;
-  int disconnects_ = 0;
+  int sessionsEnded_ = 0;
+  std::set<const TrkConnectionItem*> greeted_;
   std::vector<std::string> reports_;
 };
 
