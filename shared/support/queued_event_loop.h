@@ -1,23 +1,22 @@
 // What the event loops of the platform share: the timer table kept against
 // the loop's Clock, the socket watches, the queues of posted and synchronised
 // calls, and the running schemes built on one pass of the loop (Iterate). A
-// loop adds how it waits and how it learns the sockets' readiness. With a VirtualClock nothing waits on the
-// wall clock for a timer: time moves only through RunFor, or, inside Run,
-// straight to the next timer once nothing else is ready.
+// loop adds how it waits and how it learns the sockets' readiness. With a
+// VirtualClock nothing waits on the wall clock for a timer: time moves only
+// through RunFor, or, inside Run, straight to the next timer once nothing
+// else is ready.
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
-#include <deque>
-#include <exception>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include "shared/support/call_queue.h"
 #include "shared/support/event_loop.h"
+#include "shared/support/timer_table.h"
 
 namespace zl {
 
@@ -27,6 +26,8 @@ class QueuedEventLoop : public EventLoop {
   explicit QueuedEventLoop(Clock& clock);
   // Callers still blocked in Synchronize are released with an error.
   ~QueuedEventLoop() override;
+  QueuedEventLoop(const QueuedEventLoop&) = delete;
+  QueuedEventLoop& operator=(const QueuedEventLoop&) = delete;
 
   Clock& GetClock() override { return clock_; }
   TimerId StartTimer(std::chrono::milliseconds interval, Task onFire) override;
@@ -66,11 +67,11 @@ class QueuedEventLoop : public EventLoop {
   virtual void Wake() = 0;
 
   // Runs the calls queued so far; whether there were any.
-  bool RunQueuedCalls();
-  bool HasQueuedCalls();
+  bool RunQueuedCalls() { return calls_.RunQueued(); }
+  bool HasQueuedCalls() { return calls_.HasQueued(); }
   // Fires the timers that are due, in time order; whether any was.
-  bool FireDueTimers();
-  std::chrono::milliseconds NextTimerDue() const;  // max() when none
+  bool FireDueTimers() { return timers_.FireDue(); }
+  std::chrono::milliseconds NextTimerDue() const { return timers_.NextDue(); }  // max() when none
   bool QuitRequested() const { return quit_; }
 
   const std::map<WatchId, Watch>& Watches() const { return watches_; }
@@ -84,30 +85,15 @@ class QueuedEventLoop : public EventLoop {
   virtual void WatchRemoved(platform::SocketHandle /*socket*/) {}
 
  private:
-  struct TimerEntry {
-    std::chrono::milliseconds interval;
-    std::chrono::milliseconds due;
-    std::shared_ptr<Task> task;
-  };
-  struct SyncCall {
-    Task task;
-    std::exception_ptr error;
-    bool done = false;
-  };
-
   Clock& clock_;
   std::atomic<std::thread::id> owner_;
 
-  std::map<TimerId, TimerEntry> timers_;
-  TimerId nextTimerId_ = 1;
+  TimerTable timers_;
 
   std::map<WatchId, Watch> watches_;
   WatchId nextWatchId_ = 1;
 
-  std::mutex callsLock_;
-  std::condition_variable callsDone_;
-  std::deque<Task> posted_;
-  std::deque<SyncCall*> syncCalls_;
+  CallQueue calls_;  // wakes the loop through Wake()
 
   std::atomic<bool> quit_{false};
 };
