@@ -239,9 +239,26 @@ def filter_table():
     write("filter_table", "long_length", case(0, [filter_rule(2)], [(3, b"\x00" * 10)]) + b"\x01\xff\xff")
 
 
+def language_file():
+    def case(section, key, value, file_bytes):
+        return b"".join(bytes([len(x)]) + x for x in (section, key, value)) + file_bytes
+
+    choice = b"[Language]\r\nCurrentLanguage=Deutsch\r\n"
+    texts = b"[1]\r\n1=Einstellung\r\n2=Clients\r\n3=Netzwerkschl\xfcssel (mindestens 8 Zeichen)~n~zweite Zeile\r\n"
+    write("language_file", "choice_rewrite", case(b"Language", b"CurrentLanguage", b"English", choice))
+    write("language_file", "choice_missing", case(b"Language", b"CurrentLanguage", b"English", b""))
+    write("language_file", "texts_new_key", case(b"1", b"4", b"Hotspot starten", texts))
+    write("language_file", "quotes_blanks", case(b"1", b"2", b"x", b"; comment\n[ 1 ]\n 2 = ' quoted ' \n2=second\n[1]\n5=\"a\""))
+    write("language_file", "no_final_break", case(b"Language", b"CurrentLanguage", b"Deutsch", b"[language]\nother=1"))
+    write("language_file", "new_section", case(b"2", b"1", b"a", texts + b"\r\n\r\n[3]\r\n1=b"))
+    icon = struct.pack("<HHH", 0, 1, 1) + struct.pack("<BBBBHHII", 25, 13, 0, 0, 1, 32, 8, 22) + b"PICTURE!"
+    write("language_file", "icon", case(b"", b"", b"", icon))
+    write("language_file", "icon_outside", case(b"", b"", b"", icon[:-1]))
+
+
 def main():
     for make in (link_frames, message_codec, settings_text, frame_judgement, hive_file, command_line,
-                 control_device, filter_table):
+                 control_device, filter_table, language_file):
         make()
     return 0
 
