@@ -196,6 +196,9 @@ def control_device():
           request("SET_ADAPTER_MODE", adapter() + struct.pack("<I", 0x7F)) + arrival(False, 0, tcp) +
           arrival(True, 0, tcp) + request("GET_ADAPTER_MODE", adapter(), out=12) +
           request("FLUSH_ADAPTER_QUEUE", adapter()))
+    write("control_device", "several_handles",
+          bytes([4, 1]) + request("SET_ADAPTER_MODE", adapter() + struct.pack("<I", 2)) + arrival(False, 0, tcp) +
+          bytes([4, 2]) + request("GET_QUEUE_SIZE", adapter(), out=4) + bytes([4, 1, 4, 3, 4, 0]))
     write("control_device", "unknown_code", bytes([0, 0xFF]) + struct.pack("<I", 0x83002200) + struct.pack("<HH", 4, 4) + b"\x00" * 4)
 
 

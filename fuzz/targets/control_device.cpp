@@ -2,21 +2,23 @@
 // on the kernel host as the I/O manager would: every control code (and codes
 // that are none), arbitrary input and output lengths, arbitrary addresses and
 // handles inside the records, with frames arriving from both sides between
-// requests. Each input is one open handle of a client: it opens the device,
-// makes its requests and closes the handle.
+// requests. Each input is a client: it opens the device, makes its requests
+// (opening and closing further handles on the way) and closes every handle.
 //
 // After each input the driver's invariants hold: all 500 records are in the
-// pool or a queue, the host saw no protocol violation, no request is left
-// pending, the pool holds exactly what it held before the input (a request
-// that leaks shows at once), and every event is back to the one reference its
-// handle holds (plus one while it is the driver-wide WAN or adapter-list
-// event, which stay set when the last handle closes). The driver stays loaded between inputs, so an input costs
+// pool or a queue, and with the last handle closed all are back in the pool,
+// every adapter is in mode 0 and no filter table is installed; the host saw no
+// protocol violation and no request is left pending; the pool holds exactly
+// what it held before the input (a request that leaks shows at once); every
+// event is back to the one reference its handle holds (plus one while it is
+// the driver-wide WAN or adapter-list event, which stay set when the last
+// handle closes). The driver stays loaded between inputs, so an input costs
 // only its requests; every kReloadInterval inputs, and at exit, it is
 // unloaded and every pool tag must be back at zero.
 //
 // Memory of the client: an arena at kArenaBase that the requests' addresses
 // point into; every other address faults, as an unmapped one would. Handles
-// kEventHandles name four events of the client.
+// 0x40, 0x44, 0x48 and 0x4C name four events of the client.
 //
 // Input: a sequence of operations, each led by one byte (see RunOperation).
 // An 8-byte word kAdapterPlaceholder + i in a request stands for the handle of
@@ -33,6 +35,7 @@
 #include "driver/datapath/packet_queue.h"
 #include "driver/datapath/record_pool.h"
 #include "driver/entry/driver_state.h"
+#include "driver/filtertable/filter_table.h"
 #include "driver/modules/filter_module.h"
 #include "driver/modules/module_list.h"
 #include "fuzz/fuzz_support.h"
@@ -106,6 +109,7 @@ struct Bench {
   std::vector<PKEVENT> events;
   long baselinePool = 0;
   long inputs = 0;
+  int extraHandles = 0;  // handles the input opened besides its own
 
   Bench() {
     for (int i = 0; i < 4; ++i) {
@@ -187,8 +191,16 @@ struct Bench {
     return queued;
   }
 
+  // With every handle closed: every adapter back to mode 0 with its queue
+  // flushed to the pool, no filter table.
   void CheckInvariants() {
     ZL_FUZZ_CHECK(zl::driver::FreeRecordCount() + QueuedEverywhere() == zl::driver::RECORD_POOL_SIZE);
+    ZL_FUZZ_CHECK(zl::driver::FreeRecordCount() == zl::driver::RECORD_POOL_SIZE);
+    ZL_FUZZ_CHECK(zl::driver::InstalledRuleCount() == 0);
+    for (auto* adapter : adapters) {
+      const auto* module = static_cast<zl::driver::FilterModule*>(adapter->ModuleContext());
+      ZL_FUZZ_CHECK(zl::driver::ReadModeFlags(&module->Queue) == 0);
+    }
     ZL_FUZZ_CHECK(host.Violations().empty());
     ZL_FUZZ_CHECK(host.PendingDeviceRequests() == 0);
     ZL_FUZZ_CHECK(host.Pools().OutstandingTotal() == baselinePool);
@@ -239,6 +251,32 @@ void RunOperation(zl::fuzz::InputReader& input) {
       std::memcpy(bench->client.arena.data() + offset, bytes.data(), bytes.size());
       return;
     }
+    case 4: {  // the client's handles
+      switch (input.Byte() % 4) {
+        case 0: {  // a request that reaches the device without a file object
+          const auto result = bench->host.SendDeviceRequest(IRP_MJ_DEVICE_CONTROL, kCodes[0], Bytes(8, 0), 4, false,
+                                                            &bench->client);
+          ZL_FUZZ_CHECK(result.completed && result.status == STATUS_UNSUCCESSFUL);
+          return;
+        }
+        case 1:  // another handle: closing one of several changes nothing
+          if (bench->extraHandles < 4) {
+            bench->Send(IRP_MJ_CREATE, 0, {}, 0);
+            ++bench->extraHandles;
+          }
+          return;
+        case 2:
+          if (bench->extraHandles > 0) {
+            bench->Send(IRP_MJ_CLEANUP, 0, {}, 0);
+            bench->Send(IRP_MJ_CLOSE, 0, {}, 0);
+            --bench->extraHandles;
+          }
+          return;
+        default:
+          bench->Send(IRP_MJ_CLEANUP, 0, {}, 0);
+          return;
+      }
+    }
     default: {  // a control request
       const std::uint8_t selector = input.Byte();
       const std::uint32_t code = selector == 0xFF ? input.Take<std::uint32_t>() : kCodes[selector % kCodes.size()];
@@ -270,8 +308,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   bench->client.arena.fill(0);
   bench->Send(IRP_MJ_CREATE, 0, {}, 0);
   for (std::size_t i = 0; i < kMaxOperations && !input.Empty(); ++i) RunOperation(input);
-  bench->Send(IRP_MJ_CLEANUP, 0, {}, 0);
-  bench->Send(IRP_MJ_CLOSE, 0, {}, 0);
+  // Every handle the input opened is closed, its own last.
+  for (int closing = bench->extraHandles + 1; closing > 0; --closing) {
+    bench->Send(IRP_MJ_CLEANUP, 0, {}, 0);
+    bench->Send(IRP_MJ_CLOSE, 0, {}, 0);
+  }
+  bench->extraHandles = 0;
   bench->Drain();
   bench->CheckInvariants();
   if (++bench->inputs % kReloadInterval == 0) bench->Reload(true);

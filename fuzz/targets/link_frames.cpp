@@ -5,7 +5,8 @@
 // handler that raises discards what is still buffered.
 //
 // Input: one byte k (low 4 bits), k chunk lengths, then the byte stream, cut
-// into chunks of those lengths in turn (0 stands for an empty read).
+// into chunks of those lengths in turn (0 stands for an empty read, up to
+// kMaxEmptyReads of them).
 #include <algorithm>
 #include <cstdint>
 #include <memory>
@@ -22,6 +23,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 // A payload starting with this byte makes the handler raise.
 constexpr std::uint8_t kRaisingPayload = 0xEE;
+constexpr std::size_t kMaxEmptyReads = 8;
 
 struct ModelAssembler {
   Bytes buffered;
@@ -83,19 +85,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ModelAssembler model;
   std::size_t offset = 0;
   std::size_t round = 0;
+  std::size_t emptyReads = 0;
+  std::size_t compared = 0;  // deliveries already found equal
   while (offset < stream.size()) {
     std::size_t chunkSize = lengths.empty() ? stream.size() : lengths[round++ % lengths.size()];
+    // A few empty reads tell all there is to tell; after them a 0 reads one
+    // byte, so an input of zero lengths cannot spin.
+    if (chunkSize == 0 && ++emptyReads > kMaxEmptyReads) chunkSize = 1;
     chunkSize = std::min(chunkSize, stream.size() - offset);
     const auto chunk = stream.subspan(offset, chunkSize);
     offset += chunkSize;
     item->AssembleFrames(zl::TMemoryStream(chunk));
     model.Add(chunk);
 
-    ZL_FUZZ_CHECK(delivered == model.delivered);
+    ZL_FUZZ_CHECK(delivered.size() == model.delivered.size());
+    for (; compared < delivered.size(); ++compared) ZL_FUZZ_CHECK(delivered[compared] == model.delivered[compared]);
     ZL_FUZZ_CHECK(item->BufferedByteCount() == model.buffered.size());
     ZL_FUZZ_CHECK(item->ExpectedLength() == model.Expected());
-    // Only empty reads in a row would loop forever; give up after many.
-    if (chunkSize == 0 && round > 4 * stream.size() + 64) break;
   }
   return 0;
 }
