@@ -95,6 +95,14 @@ std::optional<SectionSpan> FindSection(const std::string& bytes, const std::vect
   return std::nullopt;
 }
 
+// Gives text that ends inside a line (the file's last line had no break) its
+// line break, so a line added after it is a line of its own. A lone CR at the
+// end only needs its LF: a second CR would become part of that line.
+void EndLastLine(std::string& text) {
+  if (text.empty() || text.back() == '\n') return;
+  text += text.back() == '\r' ? "\n" : "\r\n";
+}
+
 std::string LineText(const std::string& bytes, const Line& line) {
   return bytes.substr(line.begin, line.end - line.begin);
 }
@@ -123,7 +131,7 @@ std::string SetProfileString(const std::string& fileBytes, const std::string& se
   const auto span = FindSection(fileBytes, lines, section);
   if (!span) {
     std::string out = fileBytes;
-    if (!out.empty() && out.back() != '\n') out += "\r\n";
+    EndLastLine(out);
     return out + "[" + section + "]\r\n" + newLine + "\r\n";
   }
   for (std::size_t i = span->header + 1; i < span->end; ++i) {
@@ -139,7 +147,7 @@ std::string SetProfileString(const std::string& fileBytes, const std::string& se
   }
   const Line& after = lines[last];
   std::string head = fileBytes.substr(0, after.next);
-  if (after.next == after.end) head += "\r\n";  // the file's last line had no break
+  EndLastLine(head);
   return head + newLine + "\r\n" + fileBytes.substr(after.next);
 }
 

@@ -225,7 +225,7 @@ bool Hive::Parse(const std::string& text) {
     if (tag == "K") {
       fields >> first;
       std::string path;
-      if (!Unescape(first, path)) return root_ = HiveKey(), false;
+      if (!Unescape(first, path) || SplitKeyPath(path).size() > kMaxKeyDepth) return root_ = HiveKey(), false;
       current = &root_.FindOrCreate(path);
     } else if (tag == "V") {
       std::string hex, name, data;

@@ -3,6 +3,7 @@
 // looked up without regard to it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -15,6 +16,12 @@ namespace zl::platform::emulated {
 std::string FoldCase(const std::string& text);
 // Splits "A\B\C" into its names; empty names (doubled or outer "\") are dropped.
 std::vector<std::string> SplitKeyPath(const std::string& path);
+
+// The registry's own limit on key depth. The hive's code walks a tree
+// recursively (writing, copying, freeing it), so a text naming a deeper key
+// is refused as corrupt rather than left to exhaust the stack of every
+// process that reads it.
+inline constexpr std::size_t kMaxKeyDepth = 512;
 
 struct HiveValue {
   std::string name;
@@ -64,7 +71,8 @@ class Hive {
   const HiveKey& Root() const { return root_; }
 
   std::string Serialize() const;
-  // False when the text is not a hive; the hive is then left empty.
+  // False when the text is not a hive (or names a key deeper than
+  // kMaxKeyDepth); the hive is then left empty.
   bool Parse(const std::string& text);
 
  private:

@@ -83,7 +83,13 @@ INSTANTIATE_TEST_SUITE_P(
         WriteCase{"AddsToSection", "[Language]\r\nOther=1\r\n\r\n[Next]\r\nx=1\r\n",
                   "[Language]\r\nOther=1\r\nCurrentLanguage=English\r\n\r\n[Next]\r\nx=1\r\n"},
         WriteCase{"AddsSection", "[Other]\r\nx=1", "[Other]\r\nx=1\r\n[Language]\r\nCurrentLanguage=English\r\n"},
-        WriteCase{"AddsAfterHeaderWithoutBreak", "[Language]", "[Language]\r\nCurrentLanguage=English\r\n"}),
+        WriteCase{"AddsAfterHeaderWithoutBreak", "[Language]", "[Language]\r\nCurrentLanguage=English\r\n"},
+        // A file cut after the CR of its last line: the CR gets its LF, and
+        // the new line neither joins that line nor leaves a CR in it.
+        WriteCase{"AddsAfterLastLineEndingInCr", "[Language]\r\nOther=1\r",
+                  "[Language]\r\nOther=1\r\nCurrentLanguage=English\r\n"},
+        WriteCase{"AddsSectionAfterLastLineEndingInCr", "[Other]\r\nx=1\r",
+                  "[Other]\r\nx=1\r\n[Language]\r\nCurrentLanguage=English\r\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ProfileFile, MissingFileReadsAsDefaultAndWritingCreatesIt) {

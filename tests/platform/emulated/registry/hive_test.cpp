@@ -59,6 +59,32 @@ TEST(HiveTest, RejectsTextThatIsNotAHive) {
   EXPECT_EQ(hive.Root().SubKeyNames().size(), 0u);
 }
 
+// A key path of `depth` names, "a\a\...".
+std::string DeepPath(std::size_t depth) {
+  std::string path;
+  for (std::size_t i = 0; i < depth; ++i) path += i == 0 ? "a" : "\\a";
+  return path;
+}
+
+TEST(HiveTest, ReadsKeysAsDeepAsTheRegistryAllows) {
+  Hive hive;
+  ASSERT_TRUE(hive.Parse("ZLHIVE 1\nK =" + DeepPath(kMaxKeyDepth) + "\nV =v 4 01000000\n"));
+  EXPECT_EQ(hive.Root().Find(DeepPath(kMaxKeyDepth))->Dword("v"), 1u);
+  Hive copy;
+  ASSERT_TRUE(copy.Parse(hive.Serialize()));
+  EXPECT_EQ(copy.Serialize(), hive.Serialize());
+}
+
+TEST(HiveTest, RefusesAKeyDeeperThanTheRegistryAllows) {
+  Hive hive;
+  EXPECT_FALSE(hive.Parse("ZLHIVE 1\nK =" + DeepPath(kMaxKeyDepth + 1) + "\n"));
+  EXPECT_EQ(hive.Root().SubKeyNames().size(), 0u);
+  // A corrupted file this deep used to overflow the stack of the first
+  // process that wrote the hive back.
+  EXPECT_FALSE(hive.Parse("ZLHIVE 1\nK =" + DeepPath(300000) + "\n"));
+  EXPECT_EQ(hive.Root().SubKeyNames().size(), 0u);
+}
+
 TEST(HiveTest, TypedReadersFallBackOnOtherTypes) {
   Hive hive;
   HiveKey& key = hive.Root().FindOrCreate("K");
