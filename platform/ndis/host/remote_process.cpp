@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <chrono>
 #include <climits>
 #include <cstring>
@@ -64,11 +65,51 @@ bool RemoteProcess::Copy(std::uint64_t address, void* local, std::size_t length,
 }
 
 bool RemoteProcess::ReadMemory(std::uint64_t address, void* destination, std::size_t length) {
+  if (length == 0) return true;
+  if (FromReadAhead(address, destination, length)) return true;
+  if (length < kReadAhead) return ReadAhead(address, destination, length);
   return Copy(address, destination, length, false);
 }
 
 bool RemoteProcess::WriteMemory(std::uint64_t address, const void* source, std::size_t length) {
+  // The caller's bytes may change under a copy taken earlier.
+  DropReadAhead();
   return Copy(address, const_cast<void*>(source), length, true);
+}
+
+bool RemoteProcess::FromReadAhead(std::uint64_t address, void* destination, std::size_t length) {
+  std::lock_guard lock(mutex_);
+  if (address < aheadAddress_ || address - aheadAddress_ > aheadLength_ ||
+      length > aheadLength_ - (address - aheadAddress_)) {
+    return false;
+  }
+  std::memcpy(destination, ahead_.data() + (address - aheadAddress_), length);
+  return true;
+}
+
+bool RemoteProcess::ReadAhead(std::uint64_t address, void* destination, std::size_t length) {
+  if (!Alive()) return false;
+  // Not past the end of the address space.
+  const std::size_t window =
+      address > UINT64_MAX - kReadAhead ? std::size_t(UINT64_MAX - address + 1) : kReadAhead;
+  std::lock_guard lock(mutex_);
+  ahead_.resize(kReadAhead);
+  aheadLength_ = 0;
+  iovec localVector{ahead_.data(), window};
+  iovec remoteVector{reinterpret_cast<void*>(static_cast<std::uintptr_t>(address)), window};
+  // The transfer stops where the mapped memory ends; the asked bytes must all
+  // have come, the rest is kept as far as it came.
+  const ssize_t moved = ::process_vm_readv(pid_, &localVector, 1, &remoteVector, 1, 0);
+  if (moved < 0 || std::size_t(moved) < length) return false;
+  aheadAddress_ = address;
+  aheadLength_ = std::size_t(moved);
+  std::memcpy(destination, ahead_.data(), length);
+  return true;
+}
+
+void RemoteProcess::DropReadAhead() {
+  std::lock_guard lock(mutex_);
+  aheadLength_ = 0;
 }
 
 PKEVENT RemoteProcess::EventOfHandle(std::uint64_t handle) {
@@ -86,6 +127,7 @@ PKEVENT RemoteProcess::EventOfHandle(std::uint64_t handle) {
 }
 
 void RemoteProcess::EndRequest() {
+  DropReadAhead();
   std::vector<PKEVENT> lookups;
   {
     std::lock_guard lock(mutex_);

@@ -12,6 +12,12 @@
 // The process is held by a pidfd from construction on; once it has ended,
 // every access fails (a recycled pid is never reached). Whether it has ended
 // is asked at most once a millisecond, not once per copy (see Alive).
+//
+// A small read also takes the bytes after it, as far as they are mapped (up to
+// kReadAhead in all): the driver reads a packet record's header and then its
+// frame, and the frame then comes from that copy instead of a second
+// process_vm_readv. The copy holds only for the request being dispatched: it is
+// dropped by EndRequest and by every write.
 #pragma once
 
 #include <sys/types.h>
@@ -47,6 +53,9 @@ class RemoteProcess final : public Requester {
  private:
   bool Alive();
   bool Copy(std::uint64_t address, void* local, std::size_t length, bool write);
+  bool FromReadAhead(std::uint64_t address, void* destination, std::size_t length);
+  bool ReadAhead(std::uint64_t address, void* destination, std::size_t length);
+  void DropReadAhead();
 
   pid_t pid_;
   int pidfd_ = -1;
@@ -55,6 +64,11 @@ class RemoteProcess final : public Requester {
   static constexpr std::chrono::milliseconds kAliveFor{1};
   std::chrono::steady_clock::time_point checked_{};
   bool alive_ = true;
+  // A packet record: its 32-byte header and a frame of up to 1514 bytes.
+  static constexpr std::size_t kReadAhead = 2048;
+  std::vector<std::uint8_t> ahead_;
+  std::uint64_t aheadAddress_ = 0;
+  std::size_t aheadLength_ = 0;
 };
 
 }  // namespace zl::ndishost
