@@ -1,6 +1,7 @@
 #include "shared/syscmd/service_application.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include "shared/syscmd/registry_commands.h"
 #include "shared/syscmd/run_and_wait.h"
@@ -40,6 +41,23 @@ std::string Demo() { return test::EmulatedMachine::ProgramsFolder() + "/zlsvcdem
 
 constexpr const char* kServiceKey = "SYSTEM\\CurrentControlSet\\Services\\Svc";
 
+// Uninstalling leaves a running service's process running, as on Windows;
+// the test ends the processes of the services it started, also on failure.
+class EndStartedServices {
+ public:
+  EndStartedServices() {
+    for (const auto& service : machine::ListServices()) {
+      if (service.pid > 0) pids_.push_back(static_cast<pid_t>(service.pid));
+    }
+  }
+  ~EndStartedServices() {
+    for (pid_t pid : pids_) kill(pid, SIGKILL);
+  }
+
+ private:
+  std::vector<pid_t> pids_;
+};
+
 TEST(ServiceApplicationTest, InstallsRunsAndUninstallsAsAnOwnProcessService) {
   test::EmulatedMachine machine;
   ASSERT_EQ(RunAndWait("open", Demo(), "--name=Svc /INSTALL", true, 0), 0);
@@ -53,6 +71,7 @@ TEST(ServiceApplicationTest, InstallsRunsAndUninstallsAsAnOwnProcessService) {
 
   EXPECT_TRUE(StartServiceAndWait("", "Svc"));
   EXPECT_EQ(GetServiceState("", "Svc"), platform::kServiceRunning);
+  const EndStartedServices endStartedServices;  // before the uninstall drops the registration
 
   ASSERT_EQ(RunAndWait("open", Demo(), "--name=Svc -uninstall -silent", true, 0), 0);
   EXPECT_FALSE(RegValueExists(kServiceKey, "ImagePath"));
