@@ -7,6 +7,16 @@ namespace zl {
 
 using std::chrono::milliseconds;
 
+namespace {
+
+// The poll time-out, in real milliseconds, for a span of the clock's time.
+int WallWaitMs(const Clock& clock, milliseconds clockSpan) {
+  const auto us = WallTimeFor(clockSpan, clock.Rate()).count();
+  return static_cast<int>(std::min<std::int64_t>((us + 999) / 1000, std::numeric_limits<int>::max()));
+}
+
+}  // namespace
+
 PollEventLoop::PollEventLoop(Clock& clock) : clock_(clock), owner_(std::this_thread::get_id()) { SetCurrent(this); }
 
 PollEventLoop::~PollEventLoop() {
@@ -195,8 +205,7 @@ void PollEventLoop::RunFor(milliseconds duration) {
   for (;;) {
     const milliseconds now = clock_.Now();
     if (now >= end) break;
-    const milliseconds wait = std::min(end, NextTimerDue()) - now;
-    Iterate(static_cast<int>(std::clamp<std::int64_t>(wait.count(), 0, std::numeric_limits<int>::max())));
+    Iterate(WallWaitMs(clock_, std::min(end, NextTimerDue()) - now));
   }
   RunUntilIdle();
 }
@@ -209,8 +218,8 @@ bool PollEventLoop::RunUntil(const std::function<bool()>& done, milliseconds ioL
     if (left.count() <= 0) break;
     int wait = static_cast<int>(std::min<std::int64_t>(left.count(), 50));
     if (!clock_.IsVirtual()) {
-      const milliseconds untilTimer = NextTimerDue() - clock_.Now();
-      wait = static_cast<int>(std::clamp<std::int64_t>(untilTimer.count(), 0, wait));
+      const milliseconds next = NextTimerDue();
+      if (next != milliseconds::max()) wait = std::min(wait, WallWaitMs(clock_, next - clock_.Now()));
     }
     Iterate(wait);
   }
@@ -233,8 +242,7 @@ void PollEventLoop::Run() {
     }
     int wait = -1;
     if (next != milliseconds::max()) {
-      wait = static_cast<int>(std::clamp<std::int64_t>((next - clock_.Now()).count(), 0,
-                                                       std::numeric_limits<int>::max()));
+      wait = WallWaitMs(clock_, next - clock_.Now());
     }
     Iterate(wait);
   }
