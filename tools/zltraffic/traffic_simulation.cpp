@@ -235,6 +235,10 @@ bool TrafficSimulation::Command(const std::string& line) {
     PrintClients();
     return true;
   }
+  if (command != "join" && command != "quiet" && command != "wake" && command != "leave" && command != "send") {
+    Print("error: unknown command " + command);
+    return true;
+  }
   int number = 0;
   words >> number;
   if (number < 1 || number > kMaxClients) {
@@ -268,9 +272,7 @@ bool TrafficSimulation::Command(const std::string& line) {
       FromClients(it->second.client->Start(*activity, choice));
       Print("sent " + kind + " from client " + std::to_string(number));
     }
-    return true;
   }
-  Print("error: unknown command " + command);
   return true;
 }
 
