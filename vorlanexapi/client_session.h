@@ -21,7 +21,6 @@
 #include <vector>
 
 #include "driver/control/vorlanex_interface.h"
-#include "service/driverclient/packet_driver_records.h"
 #include "vorlanexapi/adapter_handles.h"
 #include "vorlanexapi/device_channel.h"
 #include "vorlanexapi/record_conversion.h"
@@ -34,12 +33,12 @@ inline constexpr std::uint32_t OID_GEN_CURRENT_PACKET_FILTER = 0x0001010E;
 template <typename Word>
 class ClientSession {
  public:
-  using AdapterList = driverclient::AdapterListOf<Word>;
-  using PacketRecord = driverclient::PacketRecordOf<Word>;
-  using PacketRequest = driverclient::PacketRequestOf<Word>;
-  using MultiPacketRequest = driverclient::MultiPacketRequestOf<Word>;
-  using AdapterModeRequest = driverclient::AdapterModeRequestOf<Word>;
-  using OidPassRequest = driverclient::OidPassRequestOf<Word>;
+  using AdapterList = AdapterListOf<Word>;
+  using PacketRecord = PacketRecordOf<Word>;
+  using PacketRequest = PacketRequestOf<Word>;
+  using MultiPacketRequest = MultiPacketRequestOf<Word>;
+  using AdapterModeRequest = AdapterModeRequestOf<Word>;
+  using OidPassRequest = OidPassRequestOf<Word>;
   using Resolver = std::function<void*(Word address)>;
 
   static constexpr bool kDriverWidth = sizeof(Word) == sizeof(std::uint64_t);
@@ -198,7 +197,8 @@ class ClientSession {
     return HwFilterRequest(adapter, filter, false);
   }
 
-  bool GetRasLinks(Word adapter, vorlanex::RasLinkList& links) {
+  bool GetRasLinks(Word adapter, RasLinkList& links) {
+    static_assert(sizeof links == sizeof(vorlanex::RasLinkList));
     vorlanex::AdapterRequest wide{handles_.ToDriver(adapter)};
     auto answer = std::make_unique<vorlanex::RasLinkList>();
     std::memcpy(answer.get(), &wide, sizeof wide);

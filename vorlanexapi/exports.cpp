@@ -12,7 +12,6 @@
 #include "vorlanexapi/client_session.h"
 #include "vorlanexapi/device_connection.h"
 #include "vorlanexapi/driver_parameters.h"
-#include "service/driverclient/packet_driver_api.h"
 #include "vorlanexapi/vorlanex_api.h"
 
 namespace zl::vorlanexapi {
@@ -62,6 +61,7 @@ using zl::vorlanexapi::ClientSession;
 using zl::vorlanexapi::Run;
 using zl::vorlanexapi::Word;
 using zl::vorlanexapi::WordOf;
+using namespace zl::vorlanexapi;  // NOLINT: the exports spell the Windows type names
 
 extern "C" {
 
@@ -160,7 +160,7 @@ BOOL VORLANEX_CALL VorlanexRequest(HANDLE driver, OidPassRequest* request, BOOL 
   return request ? Run(driver, [&](ClientSession<Word>& s) { return s.OidRequest(*request, set != 0); }) : 0;
 }
 
-BOOL VORLANEX_CALL GetRasLinks(HANDLE driver, HANDLE adapter, zl::vorlanex::RasLinkList* links) {
+BOOL VORLANEX_CALL GetRasLinks(HANDLE driver, HANDLE adapter, RasLinkList* links) {
   return links ? Run(driver, [&](ClientSession<Word>& s) { return s.GetRasLinks(WordOf(adapter), *links); }) : 0;
 }
 
@@ -262,40 +262,3 @@ BOOL VORLANEX_CALL ConvertWindows9xAdapterName(const char* adapterName, char* us
 }
 
 }  // extern "C"
-
-// Every export has the signature the service resolves it with.
-static_assert(std::is_same_v<decltype(&OpenFilterDriver), zl::driverclient::OpenFilterDriverProc>);
-static_assert(std::is_same_v<decltype(&CloseFilterDriver), zl::driverclient::CloseFilterDriverProc>);
-static_assert(std::is_same_v<decltype(&GetDriverVersion), zl::driverclient::GetDriverVersionProc>);
-static_assert(std::is_same_v<decltype(&GetTcpipBoundAdaptersInfo), zl::driverclient::GetTcpipBoundAdaptersInfoProc>);
-static_assert(std::is_same_v<decltype(&SendPacketToMstcp), zl::driverclient::SendPacketProc>);
-static_assert(std::is_same_v<decltype(&SendPacketToAdapter), zl::driverclient::SendPacketProc>);
-static_assert(std::is_same_v<decltype(&ReadPacket), zl::driverclient::SendPacketProc>);
-static_assert(std::is_same_v<decltype(&SendPacketsToMstcp), zl::driverclient::SendPacketsProc>);
-static_assert(std::is_same_v<decltype(&SendPacketsToAdapter), zl::driverclient::SendPacketsProc>);
-static_assert(std::is_same_v<decltype(&ReadPackets), zl::driverclient::ReadPacketsProc>);
-static_assert(std::is_same_v<decltype(&SetAdapterMode), zl::driverclient::AdapterModeProc>);
-static_assert(std::is_same_v<decltype(&GetAdapterMode), zl::driverclient::AdapterModeProc>);
-static_assert(std::is_same_v<decltype(&FlushAdapterPacketQueue), zl::driverclient::FlushAdapterPacketQueueProc>);
-static_assert(std::is_same_v<decltype(&GetAdapterPacketQueueSize), zl::driverclient::GetAdapterPacketQueueSizeProc>);
-static_assert(std::is_same_v<decltype(&SetPacketEvent), zl::driverclient::SetPacketEventProc>);
-static_assert(std::is_same_v<decltype(&SetWANEvent), zl::driverclient::SetDriverEventProc>);
-static_assert(std::is_same_v<decltype(&SetAdapterListChangeEvent), zl::driverclient::SetDriverEventProc>);
-static_assert(std::is_same_v<decltype(&VorlanexRequest), zl::driverclient::VorlanexRequestProc>);
-static_assert(std::is_same_v<decltype(&GetRasLinks), zl::driverclient::GetRasLinksProc>);
-static_assert(std::is_same_v<decltype(&SetHwPacketFilter), zl::driverclient::SetHwPacketFilterProc>);
-static_assert(std::is_same_v<decltype(&GetHwPacketFilter), zl::driverclient::GetHwPacketFilterProc>);
-static_assert(std::is_same_v<decltype(&SetMTUDecrement), zl::driverclient::SetParameterProc>);
-static_assert(std::is_same_v<decltype(&GetMTUDecrement), zl::driverclient::GetParameterProc>);
-static_assert(std::is_same_v<decltype(&SetAdaptersStartupMode), zl::driverclient::SetParameterProc>);
-static_assert(std::is_same_v<decltype(&GetAdaptersStartupMode), zl::driverclient::GetParameterProc>);
-static_assert(std::is_same_v<decltype(&IsDriverLoaded), zl::driverclient::IsDriverLoadedProc>);
-static_assert(std::is_same_v<decltype(&GetBytesReturned), zl::driverclient::GetBytesReturnedProc>);
-static_assert(std::is_same_v<decltype(&SetPacketFilterTable), zl::driverclient::FilterTableProc>);
-static_assert(std::is_same_v<decltype(&GetPacketFilterTable), zl::driverclient::FilterTableProc>);
-static_assert(std::is_same_v<decltype(&GetPacketFilterTableResetStats), zl::driverclient::FilterTableProc>);
-static_assert(std::is_same_v<decltype(&ResetPacketFilterTable), zl::driverclient::ResetPacketFilterTableProc>);
-static_assert(std::is_same_v<decltype(&GetPacketFilterTableSize), zl::driverclient::GetPacketFilterTableSizeProc>);
-static_assert(std::is_same_v<decltype(&ConvertWindowsNTAdapterName), zl::driverclient::ConvertAdapterNameProc>);
-static_assert(std::is_same_v<decltype(&ConvertWindows2000AdapterName), zl::driverclient::ConvertAdapterNameProc>);
-static_assert(std::is_same_v<decltype(&ConvertWindows9xAdapterName), zl::driverclient::ConvertAdapterNameProc>);

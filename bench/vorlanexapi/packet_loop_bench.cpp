@@ -12,25 +12,25 @@
 
 #include "service/driverclient/packet_driver_api.h"
 #include "tests/support/emulated_machine.h"
-#include "tests/vorlanexapi/round_trip/host_process.h"
+#include "tests/support/vorlanex_host.h"
 #include "zl/platform/sync_event.h"
 
 namespace {
 
 using namespace zl::driverclient;
-using zl::vorlanexapitest::Bytes;
+using zl::test::Bytes;
 
 constexpr const char* kLanGuid = "{3F1D2C4B-8E5A-4B7C-9D21-0A6E5F4C3B2A}";
 constexpr std::uint32_t kFrames = 16;  // per iteration; also the batch size
 
 struct Bench {
   zl::test::EmulatedMachine machine;
-  zl::vorlanexapitest::HostProcess host;
+  zl::test::HostProcess host;
   HANDLE driver = nullptr;
   HANDLE adapter = nullptr;
   zl::platform::EventHandle event = zl::platform::kNoEvent;
-  std::unique_ptr<zl::vorlanexapitest::FrameSocket> miniport;
-  std::unique_ptr<zl::vorlanexapitest::FrameSocket> stack;
+  std::unique_ptr<zl::test::FrameSocket> miniport;
+  std::unique_ptr<zl::test::FrameSocket> stack;
   Bytes frame = Bytes(590, 0x5A);
 
   Bench() {
@@ -45,8 +45,10 @@ struct Bench {
     }
     event = zl::platform::CreateManualResetEvent();
     PacketDriver.SetPacketEvent(driver, adapter, reinterpret_cast<HANDLE>(event));
-    miniport = std::make_unique<zl::vorlanexapitest::FrameSocket>(machine.Directory(), kLanGuid, "miniport");
-    stack = std::make_unique<zl::vorlanexapitest::FrameSocket>(machine.Directory(), kLanGuid, "stack");
+    miniport = std::make_unique<zl::test::FrameSocket>(zl::test::FrameEndpoint(kLanGuid, "miniport"));
+    miniport->Register();
+    stack = std::make_unique<zl::test::FrameSocket>(zl::test::FrameEndpoint(kLanGuid, "stack"));
+    stack->Register();
   }
 
   ~Bench() {

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstring>
+#include <type_traits>
 
 #include "zl/platform/dynamic_library.h"
 
@@ -98,3 +99,40 @@ void UnloadPacketDriverApi() {
 bool PacketDriverApiLoaded() { return library != nullptr; }
 
 }  // namespace zl::driverclient
+
+// Every export the library declares has the signature the table resolves it with.
+static_assert(std::is_same_v<decltype(&OpenFilterDriver), zl::driverclient::OpenFilterDriverProc>);
+static_assert(std::is_same_v<decltype(&CloseFilterDriver), zl::driverclient::CloseFilterDriverProc>);
+static_assert(std::is_same_v<decltype(&GetDriverVersion), zl::driverclient::GetDriverVersionProc>);
+static_assert(std::is_same_v<decltype(&GetTcpipBoundAdaptersInfo), zl::driverclient::GetTcpipBoundAdaptersInfoProc>);
+static_assert(std::is_same_v<decltype(&SendPacketToMstcp), zl::driverclient::SendPacketProc>);
+static_assert(std::is_same_v<decltype(&SendPacketToAdapter), zl::driverclient::SendPacketProc>);
+static_assert(std::is_same_v<decltype(&ReadPacket), zl::driverclient::SendPacketProc>);
+static_assert(std::is_same_v<decltype(&SendPacketsToMstcp), zl::driverclient::SendPacketsProc>);
+static_assert(std::is_same_v<decltype(&SendPacketsToAdapter), zl::driverclient::SendPacketsProc>);
+static_assert(std::is_same_v<decltype(&ReadPackets), zl::driverclient::ReadPacketsProc>);
+static_assert(std::is_same_v<decltype(&SetAdapterMode), zl::driverclient::AdapterModeProc>);
+static_assert(std::is_same_v<decltype(&GetAdapterMode), zl::driverclient::AdapterModeProc>);
+static_assert(std::is_same_v<decltype(&FlushAdapterPacketQueue), zl::driverclient::FlushAdapterPacketQueueProc>);
+static_assert(std::is_same_v<decltype(&GetAdapterPacketQueueSize), zl::driverclient::GetAdapterPacketQueueSizeProc>);
+static_assert(std::is_same_v<decltype(&SetPacketEvent), zl::driverclient::SetPacketEventProc>);
+static_assert(std::is_same_v<decltype(&SetWANEvent), zl::driverclient::SetDriverEventProc>);
+static_assert(std::is_same_v<decltype(&SetAdapterListChangeEvent), zl::driverclient::SetDriverEventProc>);
+static_assert(std::is_same_v<decltype(&VorlanexRequest), zl::driverclient::VorlanexRequestProc>);
+static_assert(std::is_same_v<decltype(&GetRasLinks), zl::driverclient::GetRasLinksProc>);
+static_assert(std::is_same_v<decltype(&SetHwPacketFilter), zl::driverclient::SetHwPacketFilterProc>);
+static_assert(std::is_same_v<decltype(&GetHwPacketFilter), zl::driverclient::GetHwPacketFilterProc>);
+static_assert(std::is_same_v<decltype(&SetMTUDecrement), zl::driverclient::SetParameterProc>);
+static_assert(std::is_same_v<decltype(&GetMTUDecrement), zl::driverclient::GetParameterProc>);
+static_assert(std::is_same_v<decltype(&SetAdaptersStartupMode), zl::driverclient::SetParameterProc>);
+static_assert(std::is_same_v<decltype(&GetAdaptersStartupMode), zl::driverclient::GetParameterProc>);
+static_assert(std::is_same_v<decltype(&IsDriverLoaded), zl::driverclient::IsDriverLoadedProc>);
+static_assert(std::is_same_v<decltype(&GetBytesReturned), zl::driverclient::GetBytesReturnedProc>);
+static_assert(std::is_same_v<decltype(&SetPacketFilterTable), zl::driverclient::FilterTableProc>);
+static_assert(std::is_same_v<decltype(&GetPacketFilterTable), zl::driverclient::FilterTableProc>);
+static_assert(std::is_same_v<decltype(&GetPacketFilterTableResetStats), zl::driverclient::FilterTableProc>);
+static_assert(std::is_same_v<decltype(&ResetPacketFilterTable), zl::driverclient::ResetPacketFilterTableProc>);
+static_assert(std::is_same_v<decltype(&GetPacketFilterTableSize), zl::driverclient::GetPacketFilterTableSizeProc>);
+static_assert(std::is_same_v<decltype(&ConvertWindowsNTAdapterName), zl::driverclient::ConvertAdapterNameProc>);
+static_assert(std::is_same_v<decltype(&ConvertWindows2000AdapterName), zl::driverclient::ConvertAdapterNameProc>);
+static_assert(std::is_same_v<decltype(&ConvertWindows9xAdapterName), zl::driverclient::ConvertAdapterNameProc>);

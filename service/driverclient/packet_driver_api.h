@@ -1,18 +1,35 @@
 // The service's binding of the packet-driver client library "VorlanexApi.dll":
 // the signatures of its 35 exports, the table they are resolved into (in the
 // library's export order), and loading and unloading the library.
-//
-// Filter tables and WAN link lists travel in the driver's own layouts
-// (driver/control/vorlanex_interface.h); they hold no pointers.
+// The records and Windows types are those of the library's own header, in
+// the service's pointer width.
 #pragma once
 
 #include <stdexcept>
 
-#include "driver/control/vorlanex_interface.h"
-#include "service/driverclient/packet_driver_records.h"
-#include "service/driverclient/packet_driver_types.h"
+#include "vorlanexapi/vorlanex_api.h"
 
 namespace zl::driverclient {
+
+using vorlanexapi::BOOL;
+using vorlanexapi::DWORD;
+using vorlanexapi::HANDLE;
+
+using vorlanexapi::AdapterList;
+using vorlanexapi::AdapterModeRequest;
+using vorlanexapi::MultiPacketRequest;
+using vorlanexapi::OidPassRequest;
+using vorlanexapi::PacketRecord;
+using vorlanexapi::PacketRequest;
+using vorlanexapi::RasLinkList;
+
+using vorlanexapi::DIRECTION_INBOUND;
+using vorlanexapi::DIRECTION_OUTBOUND;
+using vorlanexapi::kAdapterNameSize;
+using vorlanexapi::kMaxAdapters;
+using vorlanexapi::kMaxFrameSize;
+using vorlanexapi::MODE_DIVERT_INBOUND;
+using vorlanexapi::MODE_DIVERT_OUTBOUND;
 
 extern "C" {
 using OpenFilterDriverProc = HANDLE(VORLANEX_CALL*)(const char* driverName);
@@ -28,7 +45,7 @@ using GetAdapterPacketQueueSizeProc = BOOL(VORLANEX_CALL*)(HANDLE driver, HANDLE
 using SetPacketEventProc = BOOL(VORLANEX_CALL*)(HANDLE driver, HANDLE adapter, HANDLE event);
 using SetDriverEventProc = BOOL(VORLANEX_CALL*)(HANDLE driver, HANDLE event);
 using VorlanexRequestProc = BOOL(VORLANEX_CALL*)(HANDLE driver, OidPassRequest* request, BOOL set);
-using GetRasLinksProc = BOOL(VORLANEX_CALL*)(HANDLE driver, HANDLE adapter, vorlanex::RasLinkList* links);
+using GetRasLinksProc = BOOL(VORLANEX_CALL*)(HANDLE driver, HANDLE adapter, RasLinkList* links);
 using SetHwPacketFilterProc = BOOL(VORLANEX_CALL*)(HANDLE driver, HANDLE adapter, DWORD filter);
 using GetHwPacketFilterProc = BOOL(VORLANEX_CALL*)(HANDLE driver, HANDLE adapter, DWORD* filter);
 using SetParameterProc = BOOL(VORLANEX_CALL*)(DWORD value);

@@ -16,7 +16,7 @@ TYPED_TEST(AdapterSessionTest, ListsEveryAdapterWithHandlesTheCallerCanHold) {
   auto& second = this->AddAdapter("{00000000-0000-0000-0000-0000000000B2}");
   const std::uint64_t secondHandle = std::uint64_t(reinterpret_cast<std::uintptr_t>(second.ModuleContext()));
 
-  auto list = std::make_unique<driverclient::AdapterListOf<TypeParam>>();
+  auto list = std::make_unique<vorlanexapi::AdapterListOf<TypeParam>>();
   std::memset(list.get(), 0x5A, sizeof *list);
   ASSERT_TRUE(this->session_.GetAdapterList(*list));
   EXPECT_EQ(this->session_.BytesReturned(), sizeof *list) << "counted in the caller's layout";
@@ -40,7 +40,7 @@ TYPED_TEST(AdapterSessionTest, ListsEveryAdapterWithHandlesTheCallerCanHold) {
   EXPECT_EQ(Copy(list->Handle[31]), 0u);
 
   // Listing again issues the same handles.
-  auto again = std::make_unique<driverclient::AdapterListOf<TypeParam>>();
+  auto again = std::make_unique<vorlanexapi::AdapterListOf<TypeParam>>();
   ASSERT_TRUE(this->session_.GetAdapterList(*again));
   EXPECT_EQ(std::memcmp(again.get(), list.get(), sizeof *list), 0);
 }
@@ -50,7 +50,7 @@ TYPED_TEST(AdapterSessionTest, SetsAndReadsTheModeFlags) {
   for (std::uint32_t flags : {0x03u, 0x7Fu, 0x00u}) {
     ASSERT_TRUE(this->session_.SetAdapterMode({adapter, flags}));
     EXPECT_EQ(zl::driver::ReadModeFlags(&this->ModuleOf(*this->adapter_)->Queue), flags);
-    driverclient::AdapterModeRequestOf<TypeParam> request{adapter, 0xFFFFFFFF};
+    vorlanexapi::AdapterModeRequestOf<TypeParam> request{adapter, 0xFFFFFFFF};
     ASSERT_TRUE(this->session_.GetAdapterMode(request));
     EXPECT_EQ(Copy(request.Flags), flags);
     EXPECT_EQ(this->session_.BytesReturned(), sizeof request);
@@ -95,7 +95,7 @@ TYPED_TEST(AdapterSessionTest, TheHardwareFilterIsTheCurrentPacketFilterOid) {
 }
 
 TYPED_TEST(AdapterSessionTest, AnOidRequestCarriesTheCallersDataBothWays) {
-  using Request = driverclient::OidPassRequestOf<TypeParam>;
+  using Request = vorlanexapi::OidPassRequestOf<TypeParam>;
   std::vector<std::uint8_t> buffer(sizeof(Request) + 6);
   Request header{this->AdapterHandle(), 0x01010101, 6};  // OID_802_3_PERMANENT_ADDRESS
   std::memcpy(buffer.data(), &header, sizeof header);
@@ -174,11 +174,11 @@ TYPED_TEST(AdapterSessionTest, SetsAndClearsTheDriverWideEvents) {
 }
 
 TYPED_TEST(AdapterSessionTest, AnEthernetAdapterHasNoWanLinks) {
-  auto links = std::make_unique<vx::RasLinkList>();
+  auto links = std::make_unique<vorlanexapi::RasLinkList>();
   links->Count = 99;
   ASSERT_TRUE(this->session_.GetRasLinks(this->AdapterHandle(), *links));
   EXPECT_EQ(Copy(links->Count), 0u);
-  EXPECT_EQ(this->session_.BytesReturned(), sizeof(vx::RasLinkList));
+  EXPECT_EQ(this->session_.BytesReturned(), sizeof(vorlanexapi::RasLinkList));
   EXPECT_FALSE(this->session_.GetRasLinks(TypeParam(this->AdapterHandle() + 1), *links));
 }
 

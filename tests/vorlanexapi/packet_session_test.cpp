@@ -24,11 +24,11 @@ class PacketSessionTest : public SessionTest<Word> {
   void ArriveFromClients(const std::vector<Bytes>& frames) {
     this->adapter_->ReceiveFromMiniport(drivertest::Chain(frames));
   }
-  static Bytes FrameOf(const driverclient::PacketRecordOf<Word>& record) {
+  static Bytes FrameOf(const vorlanexapi::PacketRecordOf<Word>& record) {
     return Bytes(record.Frame, record.Frame + record.Length);
   }
-  static driverclient::PacketRecordOf<Word> RecordHolding(const Bytes& frame, std::uint32_t direction) {
-    driverclient::PacketRecordOf<Word> record{};
+  static vorlanexapi::PacketRecordOf<Word> RecordHolding(const Bytes& frame, std::uint32_t direction) {
+    vorlanexapi::PacketRecordOf<Word> record{};
     record.Direction = direction;
     record.Length = std::uint32_t(frame.size());
     std::memcpy(record.Frame, frame.data(), frame.size());
@@ -44,7 +44,7 @@ TYPED_TEST(PacketSessionTest, ReadsTheOldestFrameIntoTheCallersRecord) {
   const Bytes second = EthernetFrame(kAdapterMac, kClientMac, 0x0806, 1514);
   this->ArriveFromClients({first, second});
 
-  auto record = std::make_unique<driverclient::PacketRecordOf<TypeParam>>();
+  auto record = std::make_unique<vorlanexapi::PacketRecordOf<TypeParam>>();
   std::memset(record.get(), 0xEE, sizeof *record);
   auto request = this->RequestFor(this->adapterHandle_, *record);
   ASSERT_TRUE(this->session_.ReadPacket(request));
@@ -86,7 +86,7 @@ TYPED_TEST(PacketSessionTest, ARecordLongerThanAFrameIsRefusedAndNothingIsSent) 
 
 TYPED_TEST(PacketSessionTest, AnAdapterHandleTheSessionNeverIssuedIsRefused) {
   this->ArriveFromClients({EthernetFrame(kAdapterMac, kClientMac, 0x0800, 60)});
-  driverclient::PacketRecordOf<TypeParam> record{};
+  vorlanexapi::PacketRecordOf<TypeParam> record{};
   const TypeParam unknown = TypeParam(this->adapterHandle_ + 1);
   EXPECT_FALSE(this->session_.ReadPacket(this->RequestFor(unknown, record)));
   std::uint32_t size = 0;
@@ -99,8 +99,8 @@ TYPED_TEST(PacketSessionTest, ReadsUpToTheBatchAndSaysHowMany) {
                                      EthernetFrame(kAdapterMac, kClientMac, 0x0800, 128)};
   this->ArriveFromClients(frames);
 
-  using Request = driverclient::MultiPacketRequestOf<TypeParam>;
-  std::vector<driverclient::PacketRecordOf<TypeParam>> records(5);
+  using Request = vorlanexapi::MultiPacketRequestOf<TypeParam>;
+  std::vector<vorlanexapi::PacketRecordOf<TypeParam>> records(5);
   std::vector<std::uint8_t> request(sizeof(Request) + 5 * sizeof(TypeParam));
   Request header{this->adapterHandle_, 5, 0xFFFFFFFF};
   std::memcpy(request.data(), &header, sizeof header);
@@ -129,12 +129,12 @@ TYPED_TEST(PacketSessionTest, ReadsUpToTheBatchAndSaysHowMany) {
 TYPED_TEST(PacketSessionTest, ABatchTowardsTheAdapterSkipsAnOverlongRecord) {
   const Bytes a = EthernetFrame(kClientMac, kAdapterMac, 0x0800, 64);
   const Bytes b = EthernetFrame(kClientMac, kAdapterMac, 0x0800, 90);
-  std::vector<driverclient::PacketRecordOf<TypeParam>> records = {
+  std::vector<vorlanexapi::PacketRecordOf<TypeParam>> records = {
       this->RecordHolding(a, vx::DIRECTION_OUTBOUND), this->RecordHolding(a, vx::DIRECTION_OUTBOUND),
       this->RecordHolding(b, vx::DIRECTION_OUTBOUND)};
   records[1].Length = 1600;
 
-  using Request = driverclient::MultiPacketRequestOf<TypeParam>;
+  using Request = vorlanexapi::MultiPacketRequestOf<TypeParam>;
   std::vector<std::uint8_t> request(sizeof(Request) + 3 * sizeof(TypeParam));
   Request header{this->adapterHandle_, 3, 0};
   std::memcpy(request.data(), &header, sizeof header);
@@ -171,12 +171,12 @@ TYPED_TEST(PacketSessionTest, ThePacketEventFiresWhenAFrameIsQueuedAndFlushEmpti
 // Counts whose request would not fit a 32-bit size are refused before the
 // library reads the caller's addresses or data behind the header.
 TYPED_TEST(PacketSessionTest, ACountBeyondAnyRequestSizeIsRefusedUntouched) {
-  driverclient::MultiPacketRequestOf<TypeParam> multi{this->adapterHandle_, 0x20000000, 0};
+  vorlanexapi::MultiPacketRequestOf<TypeParam> multi{this->adapterHandle_, 0x20000000, 0};
   EXPECT_FALSE(this->session_.ReadPackets(multi));
   EXPECT_FALSE(this->session_.SendPacketsToAdapter(multi));
   EXPECT_FALSE(this->session_.SendPacketsToProtocols(multi));
 
-  driverclient::OidPassRequestOf<TypeParam> oid{this->adapterHandle_, 0x0001010E, 0xFFFFFFF8};
+  vorlanexapi::OidPassRequestOf<TypeParam> oid{this->adapterHandle_, 0x0001010E, 0xFFFFFFF8};
   EXPECT_FALSE(this->session_.OidRequest(oid, false));
 
   std::uint32_t table = 0x7FFFFFFF;  // a count of rules no table can hold

@@ -36,7 +36,7 @@ TEST(RecordConversionTest, A32BitRecordWidensFieldByFieldAndNarrowsBack) {
   Put<std::uint32_t>(caller, 20, 0x00000ABC);
   for (std::size_t i = 0; i < 1514; ++i) caller[24 + i] = std::uint8_t(i * 7);
 
-  driverclient::PacketRecord32 record;
+  vorlanexapi::PacketRecord32 record;
   std::memcpy(&record, caller.data(), sizeof record);
   auto wide = std::make_unique<vorlanex::PacketRecord>();
   std::memset(wide.get(), 0xCC, sizeof *wide);
@@ -52,7 +52,7 @@ TEST(RecordConversionTest, A32BitRecordWidensFieldByFieldAndNarrowsBack) {
   EXPECT_EQ(Get<std::uint32_t>(driver, 28), 0x00000ABCu);
   EXPECT_EQ(std::memcmp(driver.data() + 32, caller.data() + 24, 1514), 0);
 
-  driverclient::PacketRecord32 back;
+  vorlanexapi::PacketRecord32 back;
   std::memset(&back, 0, sizeof back);
   NarrowRecord(*wide, back);
   std::vector<std::uint8_t> narrowed(sizeof back);
@@ -62,7 +62,7 @@ TEST(RecordConversionTest, A32BitRecordWidensFieldByFieldAndNarrowsBack) {
 }
 
 TEST(RecordConversionTest, AnOverlongLengthIsPassedOnButNoMoreThanAFrameIsCopied) {
-  auto record = std::make_unique<driverclient::PacketRecord32>();
+  auto record = std::make_unique<vorlanexapi::PacketRecord32>();
   std::memset(record.get(), 0x42, sizeof *record);
   record->Length = 0xFFFFFFFF;
   auto wide = std::make_unique<vorlanex::PacketRecord>();
@@ -90,7 +90,7 @@ TEST(RecordConversionTest, DriverHandlesBecomeSmallNumbersForA32BitCaller) {
   }
 
   AdapterHandles<std::uint32_t> map;
-  auto caller = std::make_unique<driverclient::AdapterList32>();
+  auto caller = std::make_unique<vorlanexapi::AdapterList32>();
   NarrowAdapterList(*driver, *caller, map);
 
   std::vector<std::uint8_t> bytes(sizeof *caller);

@@ -70,15 +70,15 @@ template <typename Word>
 class SessionTest : public SessionFixtureBase {
  protected:
   using Session = vorlanexapi::ClientSession<Word>;
-  using Record = driverclient::PacketRecordOf<Word>;
-  using Request = driverclient::PacketRequestOf<Word>;
+  using Record = vorlanexapi::PacketRecordOf<Word>;
+  using Request = vorlanexapi::PacketRequestOf<Word>;
 
   CallerMemory<Word> memory_;
   Session session_{HostChannel(host_), [this](Word address) { return memory_.Resolve(address); }};
 
   // The session's handle of the fixture's adapter, as its adapter list gives it.
   Word AdapterHandle() {
-    auto list = std::make_unique<driverclient::AdapterListOf<Word>>();
+    auto list = std::make_unique<vorlanexapi::AdapterListOf<Word>>();
     EXPECT_TRUE(session_.GetAdapterList(*list));
     for (std::uint32_t i = 0; i < list->Count; ++i) {
       if (session_.Handles().ToDriver(list->Handle[i]) == handle_) return list->Handle[i];

@@ -14,8 +14,9 @@
 
 #include <gtest/gtest.h>
 
-#include "host_process.h"
+#include "device_client.h"
 #include "tests/support/emulated_machine.h"
+#include "tests/support/vorlanex_host.h"
 #include "zl/platform/machine_state.h"
 #include "zl/platform/registry.h"
 #include "zl/platform/sync_event.h"
@@ -100,9 +101,6 @@ class VorlanexHostTest : public ::testing::Test {
     }
     return false;
   }
-  std::string Endpoint(const std::string& guid, const char* side) {
-    return machine_.Directory() + "/Adapters/" + guid + "/" + side;
-  }
   void StartHost() {
     host_ = std::make_unique<HostProcess>();
     ASSERT_TRUE(host_->Ready()) << host_->Log();
@@ -111,7 +109,7 @@ class VorlanexHostTest : public ::testing::Test {
   // the sanitizer it was built with.
   void TearDown() override {
     if (host_ && host_->Pid() > 0) {
-      EXPECT_EQ(host_->Terminate(), 0) << host_->Log();
+      EXPECT_EQ(host_->Stop(), 0) << host_->Log();
     }
   }
 
@@ -175,7 +173,7 @@ TEST_F(VorlanexHostTest, PointersInsideRequestsAreReadInTheCallerAndABadOneFails
   StartHost();
   DeviceClient device;
   const std::uint64_t wired = device.AdapterHandle(WiredAdapterGuid());
-  FrameSocket wire(Endpoint(WiredAdapterGuid(), "miniport"), machine_.Directory() + "/wire.sock");
+  FrameSocket wire(FrameEndpoint(WiredAdapterGuid(), "miniport"));
   ASSERT_TRUE(wire.Register(kBoundMs));
 
   auto record = std::make_unique<vx::PacketRecord>();
@@ -201,8 +199,8 @@ TEST_F(VorlanexHostTest, AFrameFromTheWirePassesInModeZeroAndIsQueuedWithItsEven
   StartHost();
   DeviceClient device;
   const std::uint64_t wired = device.AdapterHandle(WiredAdapterGuid());
-  FrameSocket wire(Endpoint(WiredAdapterGuid(), "miniport"), machine_.Directory() + "/wire.sock");
-  FrameSocket protocols(Endpoint(WiredAdapterGuid(), "stack"), machine_.Directory() + "/protocols.sock");
+  FrameSocket wire(FrameEndpoint(WiredAdapterGuid(), "miniport"));
+  FrameSocket protocols(FrameEndpoint(WiredAdapterGuid(), "stack"));
   ASSERT_TRUE(protocols.Register(kBoundMs));
 
   ASSERT_TRUE(wire.Send(TestFrame(1)));
@@ -263,14 +261,14 @@ TEST_F(VorlanexHostTest, TheHostedNetworksAdapterIsAttachedWhileItRunsAndDetache
 
   ASSERT_TRUE(zl::platform::WaitForEvent(listChanged, kBoundMs));
   EXPECT_NE(device.AdapterHandle(hosted), 0u);
-  EXPECT_EQ(::access(Endpoint(hosted, "miniport").c_str(), F_OK), 0);
+  EXPECT_EQ(::access(FrameEndpoint(hosted, "miniport").c_str(), F_OK), 0);
 
   zl::platform::ClearEvent(listChanged);
   ASSERT_EQ(machine::StopHostedNetwork(), machine::HostedResult::Ok);
   ASSERT_TRUE(zl::platform::WaitForEvent(listChanged, kBoundMs));
   EXPECT_EQ(device.AdapterHandle(hosted), 0u);
   EXPECT_NE(device.AdapterHandle(WiredAdapterGuid()), 0u);
-  EXPECT_NE(::access(Endpoint(hosted, "miniport").c_str(), F_OK), 0);
+  EXPECT_NE(::access(FrameEndpoint(hosted, "miniport").c_str(), F_OK), 0);
   zl::platform::CloseEventHandle(listChanged);
 }
 
@@ -291,11 +289,11 @@ TEST_F(VorlanexHostTest, SigtermUnloadsTheDriverWithNothingLeftEvenWithHandlesOp
   const zl::platform::EventHandle event = zl::platform::CreateManualResetEvent();
   ASSERT_EQ(device.SetPacketEvent(wired, event), 0u);
   ASSERT_EQ(device.SetMode(wired, vx::MODE_DIVERT_INBOUND), 0u);
-  FrameSocket wire(Endpoint(WiredAdapterGuid(), "miniport"), machine_.Directory() + "/wire.sock");
+  FrameSocket wire(FrameEndpoint(WiredAdapterGuid(), "miniport"));
   ASSERT_TRUE(wire.Send(TestFrame(7)));
   ASSERT_TRUE(zl::platform::WaitForEvent(event, kBoundMs));
 
-  EXPECT_EQ(host_->Terminate(), 0) << host_->Log();
+  EXPECT_EQ(host_->Stop(), 0) << host_->Log();
   const std::string log = host_->Log();
   EXPECT_NE(log.find("driver unloaded"), std::string::npos) << log;
   EXPECT_EQ(log.find("leak"), std::string::npos) << log;

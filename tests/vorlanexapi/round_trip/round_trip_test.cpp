@@ -11,13 +11,17 @@
 
 #include "service/driverclient/packet_driver_api.h"
 #include "tests/support/emulated_machine.h"
-#include "tests/vorlanexapi/round_trip/host_process.h"
+#include "tests/support/vorlanex_host.h"
 #include "zl/platform/sync_event.h"
 
 namespace zl::vorlanexapitest {
 namespace {
 
 using namespace zl::driverclient;
+using test::Bytes;
+using test::FrameEndpoint;
+using test::FrameSocket;
+using test::HostProcess;
 
 constexpr const char* kLanGuid = "{3F1D2C4B-8E5A-4B7C-9D21-0A6E5F4C3B2A}";  // the default machine's LAN adapter
 
@@ -84,8 +88,10 @@ class RoundTripTest : public ::testing::Test {
 };
 
 TEST_F(RoundTripTest, FramesFromEitherEndpointComeOutOfTheOtherUnchanged) {
-  FrameSocket miniport(machine_.Directory(), kLanGuid, "miniport");
-  FrameSocket stack(machine_.Directory(), kLanGuid, "stack");
+  FrameSocket miniport(FrameEndpoint(kLanGuid, "miniport"));
+  ASSERT_TRUE(miniport.Register());
+  FrameSocket stack(FrameEndpoint(kLanGuid, "stack"));
+  ASSERT_TRUE(stack.Register());
   auto record = std::make_unique<PacketRecord>();
   PacketRequest request{reinterpret_cast<std::uintptr_t>(adapter_), reinterpret_cast<std::uintptr_t>(record.get())};
 
@@ -112,8 +118,10 @@ TEST_F(RoundTripTest, FramesFromEitherEndpointComeOutOfTheOtherUnchanged) {
 }
 
 TEST_F(RoundTripTest, BatchesCarryFramesInOrder) {
-  FrameSocket miniport(machine_.Directory(), kLanGuid, "miniport");
-  FrameSocket stack(machine_.Directory(), kLanGuid, "stack");
+  FrameSocket miniport(FrameEndpoint(kLanGuid, "miniport"));
+  ASSERT_TRUE(miniport.Register());
+  FrameSocket stack(FrameEndpoint(kLanGuid, "stack"));
+  ASSERT_TRUE(stack.Register());
   const std::vector<Bytes> frames = {Frame(1, 64), Frame(2, 700), Frame(3, 1514)};
   for (const Bytes& frame : frames) ASSERT_TRUE(miniport.Send(frame));
 
