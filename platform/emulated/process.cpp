@@ -128,6 +128,12 @@ bool ExecuteWithShell(const ShellExecuteRequest& request, ProcessHandle& process
   process.Close();
   const std::string verb = emulated::FoldCase(request.verb);
   if (!verb.empty() && verb != "open" && verb != "runas") return false;
+  if (request.file.find("://") != std::string::npos) {
+    // An address on the web goes to the default browser; the machine
+    // records it as it records documents.
+    AppendToMachineFile("Shell.log", (verb.empty() ? "open" : verb) + "\t" + request.file);
+    return true;
+  }
   const std::string path = ResolveFile(request.file);
   if (path.empty()) return false;
 
