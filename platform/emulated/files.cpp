@@ -1,12 +1,15 @@
 #include "zl/platform/files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 
+#include "hive.h"
 #include "native_names.h"
 
 namespace zl::platform {
@@ -78,6 +81,67 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
   }
   close(fd);
   return true;
+}
+
+bool ReplaceWholeFile(const std::string& path, const std::string& bytes) {
+  const std::string native = NativePath(path);
+  // A sibling in the same folder, so that the rename stays on one file system.
+  const std::string temporary = native + ".~" + std::to_string(getpid());
+  const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  const bool written = WriteAll(fd, bytes) && fsync(fd) == 0;
+  if (close(fd) != 0 || !written || std::rename(temporary.c_str(), native.c_str()) != 0) {
+    unlink(temporary.c_str());
+    return false;
+  }
+  return true;
+}
+
+namespace {
+
+// The platform's wildcard match: "*" any run, "?" one character, case folded.
+bool MatchesPattern(const std::string& name, const std::string& pattern) {
+  std::size_t n = 0;
+  std::size_t p = 0;
+  std::size_t starP = std::string::npos;
+  std::size_t starN = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
+      ++n;
+      ++p;
+    } else if (p < pattern.size() && pattern[p] == '*') {
+      starP = p++;
+      starN = n;
+    } else if (starP != std::string::npos) {
+      p = starP + 1;
+      n = ++starN;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+}  // namespace
+
+std::vector<FolderEntry> FindFiles(const std::string& pattern) {
+  const std::size_t cut = pattern.find_last_of('\\');
+  const std::string folder = cut == std::string::npos ? std::string(".") : pattern.substr(0, cut);
+  const std::string namePattern = emulated::FoldCase(cut == std::string::npos ? pattern : pattern.substr(cut + 1));
+  std::vector<FolderEntry> entries;
+  const std::string nativeFolder = NativePath(folder.empty() ? std::string("\\") : folder);
+  DIR* dir = opendir(nativeFolder.c_str());
+  if (!dir) return entries;
+  while (dirent* entry = readdir(dir)) {
+    const std::string name = emulated::ProgramPath(entry->d_name);
+    if (!MatchesPattern(emulated::FoldCase(name), namePattern)) continue;
+    struct stat st {};
+    const bool isDirectory = stat((nativeFolder + "/" + entry->d_name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    entries.push_back({name, isDirectory});
+  }
+  closedir(dir);
+  return entries;
 }
 
 }  // namespace zl::platform

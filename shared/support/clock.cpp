@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <limits>
 #include <thread>
 
 #include "zl/platform/clock_rate.h"
@@ -61,6 +62,11 @@ std::chrono::microseconds WallTimeFor(std::chrono::milliseconds clockSpan, std::
   rate = std::max<std::uint32_t>(rate, 1);
   const std::int64_t us = clockSpan.count() * 1000;
   return std::chrono::microseconds((us + rate - 1) / rate);
+}
+
+int WallWaitMs(const Clock& clock, std::chrono::milliseconds clockSpan) {
+  const std::int64_t us = WallTimeFor(clockSpan, clock.Rate()).count();
+  return static_cast<int>(std::min<std::int64_t>((us + 999) / 1000, std::numeric_limits<int>::max()));
 }
 
 std::chrono::milliseconds ClockTimeFor(std::chrono::nanoseconds wallSpan, std::uint32_t rate) {

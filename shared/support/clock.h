@@ -37,6 +37,9 @@ class Clock {
 // Real time for a span of clock time at a rate, rounded up, so that a wait of
 // that length never ends before the clock has moved on by the span.
 std::chrono::microseconds WallTimeFor(std::chrono::milliseconds clockSpan, std::uint32_t rate);
+// The same in whole real milliseconds, as a poll time-out (0 for a span that
+// is due already).
+int WallWaitMs(const Clock& clock, std::chrono::milliseconds clockSpan);
 // Clock time passed at a rate while real time moves on by `wallSpan`, rounded down.
 std::chrono::milliseconds ClockTimeFor(std::chrono::nanoseconds wallSpan, std::uint32_t rate);
 

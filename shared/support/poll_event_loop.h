@@ -5,17 +5,14 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
-#include <deque>
-#include <exception>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <thread>
-#include <unordered_map>
 #include <vector>
 
+#include "shared/support/call_queue.h"
 #include "shared/support/event_loop.h"
+#include "shared/support/timer_table.h"
 
 namespace zl {
 
@@ -53,48 +50,30 @@ class PollEventLoop final : public EventLoop {
   void AdoptCurrentThread();
 
  private:
-  struct TimerEntry {
-    std::chrono::milliseconds interval;
-    std::chrono::milliseconds due;
-    std::shared_ptr<Task> task;
-  };
   struct Watch {
     platform::SocketHandle socket;
     bool read;
     bool write;
     std::shared_ptr<SocketHandler> handler;
   };
-  struct SyncCall {
-    Task task;
-    std::exception_ptr error;
-    bool done = false;
-  };
 
   // One pass: calls, sockets (waiting at most timeoutMs), due timers.
   // Returns whether anything was handled.
   bool Iterate(int timeoutMs);
-  bool RunQueuedCalls();
   bool DispatchSockets(int timeoutMs);
-  bool FireDueTimers();
-  std::chrono::milliseconds NextTimerDue() const;  // max() when none
-  bool HasQueuedCalls();
 
   Clock& clock_;
   std::atomic<std::thread::id> owner_;
   platform::Poller poller_;
 
-  std::map<TimerId, TimerEntry> timers_;
-  TimerId nextTimerId_ = 1;
+  TimerTable timers_;
 
   std::map<WatchId, Watch> watches_;
   WatchId nextWatchId_ = 1;
   std::vector<platform::PollEntry> pollEntries_;
   std::vector<WatchId> pollIds_;
 
-  std::mutex callsLock_;
-  std::condition_variable callsDone_;
-  std::deque<Task> posted_;
-  std::deque<SyncCall*> syncCalls_;
+  CallQueue calls_;
 
   std::atomic<bool> quit_{false};
 };

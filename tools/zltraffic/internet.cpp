@@ -21,19 +21,25 @@ Ipv4 Internet::AddressOf(const std::string& hostName) {
   return {203, 0, 113, std::uint8_t(1 + hash % 254)};
 }
 
+std::string FrameKind(const ParsedFrame& frame) {
+  if (frame.arp) return "arp";
+  if (!frame.segment) return "other";
+  return std::string(frame.segment->protocol == kProtocolTcp ? "tcp/" : "udp/") +
+         std::to_string(frame.segment->destinationPort);
+}
+
 std::vector<Bytes> Internet::Receive(const Bytes& frame) {
   const ParsedFrame parsed = ParseFrame(frame);
+  ++counts_[FrameKind(parsed)];
+  // Frames changed on the way (by anything but their sender) are counted too.
+  if (!ChecksumsHold(frame)) ++counts_["damaged"];
   if (parsed.arp) {
-    ++counts_["arp"];
     const ArpMessage& arp = *parsed.arp;
     if (arp.operation != kArpRequest || arp.targetIp != kHotspotAddress) return {};
     ArpMessage reply{kArpReply, hotspotMac_, kHotspotAddress, arp.senderMac, arp.senderIp};
     return {BuildArpFrame(reply, arp.senderMac)};
   }
-  if (!parsed.segment) {
-    ++counts_["other"];
-    return {};
-  }
+  if (!parsed.segment) return {};
   return ReceiveSegment(*parsed.segment);
 }
 
@@ -51,7 +57,6 @@ Segment Internet::ReplyTo(const Segment& s) const {
 
 std::vector<Bytes> Internet::ReceiveSegment(const Segment& s) {
   const bool tcp = s.protocol == kProtocolTcp;
-  ++counts_[std::string(tcp ? "tcp/" : "udp/") + std::to_string(s.destinationPort)];
 
   if (!tcp) {
     if (s.destinationPort != 53) return {};

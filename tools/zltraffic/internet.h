@@ -16,6 +16,10 @@ namespace zl::traffic {
 
 inline constexpr Ipv4 kHotspotAddress = {192, 168, 137, 1};
 
+// The kind under which a frame is counted: "arp", "udp/53", "tcp/80" (by
+// destination port), ..., "other".
+std::string FrameKind(const ParsedFrame& frame);
+
 class Internet {
  public:
   // `hotspotMac`: the hosted adapter's address, which the Internet's answers
@@ -25,7 +29,8 @@ class Internet {
   // One frame that reached the protocols; the frames to send back down.
   std::vector<Bytes> Receive(const Bytes& frame);
 
-  // Frames per kind: "arp", "udp/53", "tcp/80", ..., "other".
+  // Frames per kind: "arp", "udp/53", "tcp/80", ..., "other", and
+  // "damaged" for those whose checksums do not hold.
   const std::map<std::string, unsigned>& Counts() const { return counts_; }
   unsigned Count(const std::string& kind) const;
   // "arp=2 tcp/80=14 udp/53=3" (kinds in alphabetical order; "none" when empty).

@@ -150,6 +150,22 @@ Bytes BuildSegmentFrame(const Segment& s) {
   return frame;
 }
 
+bool ChecksumsHold(const Bytes& frame) {
+  if (frame.size() < kEthernetHeader + kIpv4Header || Get16(frame, 12) != kEtherTypeIpv4) return true;
+  const std::size_t ip = kEthernetHeader;
+  const std::size_t headerLength = std::size_t(frame[ip] & 0x0F) * 4;
+  const std::size_t totalLength = Get16(frame, ip + 2);
+  if (headerLength < kIpv4Header || totalLength < headerLength || ip + totalLength > frame.size()) return false;
+  if (InternetChecksum(frame.data() + ip, headerLength) != 0) return false;
+  const std::uint8_t protocol = frame[ip + 9];
+  if (protocol != kProtocolTcp && protocol != kProtocolUdp) return true;
+  const std::size_t t = ip + headerLength;
+  const std::size_t length = totalLength - headerLength;
+  if (protocol == kProtocolUdp && length >= kUdpHeader && Get16(frame, t + 6) == 0) return true;  // no checksum
+  const Ipv4 source = GetArray<4>(frame, ip + 12), destination = GetArray<4>(frame, ip + 16);
+  return InternetChecksum(frame.data() + t, length, PseudoHeaderSum(source, destination, protocol, length)) == 0;
+}
+
 ParsedFrame ParseFrame(const Bytes& frame) {
   ParsedFrame parsed;
   if (frame.size() < kEthernetHeader) return parsed;

@@ -74,6 +74,10 @@ struct ParsedFrame {
 // segment empty (a short frame gives etherType 0).
 ParsedFrame ParseFrame(const Bytes& frame);
 
+// Whether the IPv4 header checksum and the UDP or TCP checksum of an IPv4
+// frame hold; true for other frames.
+bool ChecksumsHold(const Bytes& frame);
+
 // The Internet checksum (ones' complement sum) over the bytes.
 std::uint16_t InternetChecksum(const std::uint8_t* data, std::size_t length, std::uint32_t initial = 0);
 

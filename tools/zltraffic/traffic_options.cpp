@@ -74,6 +74,10 @@ std::optional<TrafficOptions> ParseTrafficOptions(const std::vector<std::string>
   };
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& option = args[i];
+    if (option == "--idle") {
+      options.idle = true;
+      continue;
+    }
     if (i + 1 >= args.size()) {
       error = option.rfind("--", 0) == 0 ? option + " needs a value" : "unknown argument " + option;
       return std::nullopt;

@@ -26,6 +26,7 @@ struct TrafficOptions {
   std::optional<double> forSeconds;  // run this long, then end with the summary
   std::vector<ClientEvent> events;
   unsigned seed = 1;
+  bool idle = false;  // clients act only when told to on standard input
 };
 
 inline constexpr int kMaxClients = 240;
@@ -47,9 +48,11 @@ ZEPHLINK_MACHINE, and the Internet behind the hotspot computer.
   --for S            end after S seconds with the summary (default: at Ctrl-C,
                      SIGTERM or "quit")
   --seed N           the choice of activities (default 1)
+  --idle             the clients do nothing of their own; "send" makes them act
 
 Commands on standard input, one a line: join I, quiet I, wake I, leave I,
-send I KIND [CHOICE] (KIND: dns page image tls p2p), counts, clients, quit.
+send I KIND [CHOICE] (KIND: dns page image tls p2p), counts (what reached the
+Internet), dropped (what the clients sent that did not), clients, quit.
 )";
 
 // Nothing, with `error` set, when the arguments are wrong.

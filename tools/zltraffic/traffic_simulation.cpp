@@ -148,7 +148,9 @@ void TrafficSimulation::OnReadable(FramePort& port, bool wireSide) {
 
 void TrafficSimulation::FromClients(const std::vector<Bytes>& frames) {
   for (const Bytes& frame : frames) {
-    if (connected_ && wire_->Send(frame)) ++framesFromClients_;
+    if (!connected_ || !wire_->Send(frame)) continue;
+    ++framesFromClients_;
+    ++sentByKind_[FrameKind(ParseFrame(frame))];
   }
 }
 
@@ -185,6 +187,7 @@ void TrafficSimulation::Join(int number) {
   Print("client " + std::to_string(number) + " joined: " + FormatMac(id.mac) + " " + FormatIpv4(id.address) + " " +
         id.hostName);
   FromClients(slot.client->Join());
+  if (options_.idle) return;
   const auto period = milliseconds(std::max<long>(1, long(1000.0 / options_.rate)));
   slot.activityTimer = loop_.StartTimer(period, [this, number] { NextActivity(number); });
 }
@@ -201,7 +204,7 @@ void TrafficSimulation::Leave(int number) {
   const auto it = clients_.find(number);
   if (it == clients_.end()) return;
   HotspotClient& client = *it->second.client;
-  loop_.StopTimer(it->second.activityTimer);
+  if (it->second.activityTimer) loop_.StopTimer(it->second.activityTimer);
   machine::RemoveClient(MacBytes(client.Identity().mac));
   client.SetState(HotspotClient::State::Gone);
   history_.push_back(ClientLine(client));
@@ -229,6 +232,10 @@ bool TrafficSimulation::Command(const std::string& line) {
   if (command == "quit") return false;
   if (command == "counts") {
     Print("counts: " + (internet_ ? internet_->CountsLine() : std::string("none")));
+    return true;
+  }
+  if (command == "dropped") {
+    Print("dropped: " + DroppedLine());
     return true;
   }
   if (command == "clients") {
@@ -276,6 +283,15 @@ bool TrafficSimulation::Command(const std::string& line) {
   return true;
 }
 
+std::string TrafficSimulation::DroppedLine() const {
+  std::string line;
+  for (const auto& [kind, sent] : sentByKind_) {
+    const unsigned reached = internet_ ? internet_->Count(kind) : 0;
+    if (sent > reached) line += (line.empty() ? "" : " ") + kind + "=" + std::to_string(sent - reached);
+  }
+  return line.empty() ? "none" : line;
+}
+
 void TrafficSimulation::Finish() {
   for (auto& [number, slot] : clients_) machine::RemoveClient(MacBytes(slot.client->Identity().mac));
   const double elapsed = started_ ? double((loop_.GetClock().Now() - startTime_).count()) / 1000.0 : 0;
@@ -284,6 +300,7 @@ void TrafficSimulation::Finish() {
   Print(head);
   PrintClients();
   Print("internet: " + (internet_ ? internet_->CountsLine() : std::string("none")));
+  Print("dropped on the way: " + DroppedLine());
   Print("frames: " + std::to_string(framesFromClients_) + " sent by the clients, " + std::to_string(framesToClients_) +
         " reached them; " + std::to_string(framesToInternet_) + " reached the internet, " +
         std::to_string(framesFromInternet_) + " sent by it");

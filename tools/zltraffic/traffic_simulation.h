@@ -34,6 +34,9 @@ class TrafficSimulation {
   bool Command(const std::string& line);
   // Clients leave the machine; the summary is printed.
   void Finish();
+  // "tcp/6881=12 ..." for the kinds of which fewer frames reached the
+  // Internet than the clients sent; "none" when every one arrived.
+  std::string DroppedLine() const;
 
  private:
   struct ClientSlot {
@@ -73,6 +76,7 @@ class TrafficSimulation {
   std::vector<ClientEvent> pending_;   // scheduled, not yet due
   std::vector<std::string> history_;   // of clients that left, for the summary
   std::mt19937 random_;
+  std::map<std::string, unsigned> sentByKind_;  // frames the clients sent, as the Internet counts them
   unsigned framesFromClients_ = 0, framesToClients_ = 0, framesToInternet_ = 0, framesFromInternet_ = 0;
 };
 

@@ -165,7 +165,7 @@ TEST(ConversationTest, TheServiceEngineLogsPagesAndBlocksFileSharing) {
 TEST(TrafficOptionsTest, ParsesTheCommandLine) {
   std::string error;
   auto options = ParseTrafficOptions({"--clients", "6", "--rate", "2.5", "--mix", "p2p=0,page=5", "--quiet", "2@30",
-                                      "--leave", "3@40.5", "--join", "6@10", "--for", "60", "--seed", "9"},
+                                      "--leave", "3@40.5", "--idle", "--join", "6@10", "--for", "60", "--seed", "9"},
                                      error);
   ASSERT_TRUE(options) << error;
   EXPECT_EQ(options->clients, 6);
@@ -173,6 +173,8 @@ TEST(TrafficOptionsTest, ParsesTheCommandLine) {
   EXPECT_EQ(options->mix, (std::array<unsigned, 5>{1, 5, 2, 2, 0}));
   EXPECT_DOUBLE_EQ(*options->forSeconds, 60);
   EXPECT_EQ(options->seed, 9u);
+  EXPECT_TRUE(options->idle);
+  EXPECT_FALSE(ParseTrafficOptions({}, error)->idle);
   ASSERT_EQ(options->events.size(), 3u);
   EXPECT_EQ(options->events[1].kind, ClientEvent::Kind::Leave);
   EXPECT_EQ(options->events[1].client, 3);

@@ -49,6 +49,13 @@ TEST(PacketTest, SegmentsReadBackWithValidChecksums) {
       EXPECT_GE(frame.size(), 60u);  // short frames are padded to the Ethernet minimum
       EXPECT_EQ(InternetChecksum(frame.data() + 14, 20), 0) << "IPv4 header checksum";
       EXPECT_EQ(TransportChecksumCheck(frame), 0) << "transport checksum";
+      EXPECT_TRUE(ChecksumsHold(frame));
+      for (std::size_t at : {std::size_t(14 + 8), std::size_t(14 + 20 + 2), frame.size() - 1}) {
+        if (at >= 14 + std::size_t(frame[16] << 8 | frame[17])) continue;  // padding is not covered
+        Bytes changed = frame;
+        changed[at] ^= 0x40;
+        EXPECT_FALSE(ChecksumsHold(changed)) << "byte " << at << " changed";
+      }
 
       const ParsedFrame parsed = ParseFrame(frame);
       ASSERT_TRUE(parsed.segment);

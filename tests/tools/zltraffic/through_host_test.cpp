@@ -7,6 +7,7 @@
 
 #include "tests/support/child_process.h"
 #include "tests/support/emulated_machine.h"
+#include "tests/support/vorlanex_host.h"
 #include "zl/platform/machine_state.h"
 
 namespace zl::test {
@@ -28,8 +29,8 @@ TEST(ZltrafficThroughHostTest, ClientsTalkToTheInternetAndComeAndGo) {
   ASSERT_EQ(machine::SetHostedNetworkSsid("Demo"), machine::HostedResult::Ok);
   ASSERT_EQ(machine::SetHostedNetworkKey("12345678", true), machine::HostedResult::Ok);
   ASSERT_EQ(machine::StartHostedNetwork(), machine::HostedResult::Ok);
-  ChildProcess host({ZL_VORLANEX_HOST});
-  ASSERT_TRUE(host.WaitForOutput("ready\n")) << host.Output();
+  HostProcess host;
+  ASSERT_TRUE(host.Ready()) << host.Log();
 
   ChildProcess traffic({ZL_ZLTRAFFIC, "--clients", "3", "--rate", "20", "--join", "3@1000"});
   ASSERT_TRUE(traffic.WaitForOutput("connected to the hosted network's adapter")) << traffic.Output();
@@ -77,8 +78,7 @@ TEST(ZltrafficThroughHostTest, ClientsTalkToTheInternetAndComeAndGo) {
       << output;
   EXPECT_TRUE(machine::ListClients().empty()) << "the clients left the machine with the program";
 
-  host.Signal(SIGTERM);
-  EXPECT_EQ(host.WaitForExit(), 0) << host.Output();
+  EXPECT_EQ(host.Stop(), 0) << host.Log();
 }
 
 }  // namespace

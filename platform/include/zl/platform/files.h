@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace zl::platform {
 
@@ -21,5 +22,19 @@ bool CreateOrTruncateFile(const std::string& path);
 bool AppendToExistingFile(const std::string& path, const std::string& bytes);
 // Reads a whole file; false when it cannot be read.
 bool ReadWholeFile(const std::string& path, std::string& bytes);
+// Gives the file the bytes as a whole, creating it when missing: a reader
+// sees the old content or the new one, never a part. False on failure, the
+// old content then stays.
+bool ReplaceWholeFile(const std::string& path, const std::string& bytes);
+
+struct FolderEntry {
+  std::string name;  // the entry's own name, no folder
+  bool isDirectory = false;
+};
+// FindFirstFile/FindNextFile over a folder and a name pattern
+// ("C:\folder\*.ico": "*" any run of characters, "?" one; letter case
+// ignored), in the order the file system returns the entries. Empty when the
+// folder cannot be read or nothing matches.
+std::vector<FolderEntry> FindFiles(const std::string& pattern);
 
 }  // namespace zl::platform
