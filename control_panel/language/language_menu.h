@@ -32,4 +32,8 @@ struct TPopupMenu {
   bool AutoHotkeys = false;
 };
 
+// The index of the first item whose caption is `name`, letter case and the
+// caption's accelerator marks ("&") not counting; -1 when there is none.
+int FindMenuItem(const TPopupMenu& menu, const std::string& name);
+
 }  // namespace zl

@@ -202,3 +202,20 @@ TEST_F(Announcements, AFailedWriteStillMakesTheLanguageCurrentAndAnnouncesIt) {
 
 }  // namespace
 }  // namespace zl
+
+namespace zl {
+namespace {
+
+TEST(LanguageMenu, FindsItemsIgnoringCaseAndAcceleratorMarks) {
+  TPopupMenu menu;
+  for (const char* caption : {"Deutsch", "&English", "Rock&&Roll"}) menu.Items.push_back({caption, 0, {}});
+  EXPECT_EQ(FindMenuItem(menu, "english"), 1);
+  EXPECT_EQ(FindMenuItem(menu, "ENGLISH"), 1);
+  EXPECT_EQ(FindMenuItem(menu, "DEUTSCH"), 0);
+  EXPECT_EQ(FindMenuItem(menu, "rock&roll"), 2);
+  EXPECT_EQ(FindMenuItem(menu, "Fran\xE7" "ais"), -1);
+  EXPECT_EQ(FindMenuItem(menu, ""), -1);
+}
+
+}  // namespace
+}  // namespace zl

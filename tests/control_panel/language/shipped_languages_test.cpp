@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "control_panel/language/language_texts.h"
-#include "control_panel/language/main_window_texts.h"
+#include "control_panel/builtin_captions.h"
 #include "zl/platform/files.h"
 
 namespace zl {
@@ -32,7 +32,7 @@ TEST(ShippedLanguages, DeutschAndEnglishHaveFlagsAndAllTwentyTwoTexts) {
   for (const std::string& name : names) {
     texts.CurrentLanguage = name;
     for (int key = 1; key <= 22; ++key) {
-      EXPECT_FALSE(texts.LanguageText(std::string(kMainWindowSection), std::to_string(key)).empty())
+      EXPECT_FALSE(texts.LanguageText(panel::kMainWindowSection, std::to_string(key)).empty())
           << name << " key " << key;
     }
   }
@@ -41,16 +41,13 @@ TEST(ShippedLanguages, DeutschAndEnglishHaveFlagsAndAllTwentyTwoTexts) {
 TEST(ShippedLanguages, TheGermanFileSaysWhatIsBuiltIn) {
   TLanguageTexts texts(ShippedProgramFolder());
   texts.CurrentLanguage = "Deutsch";
-  auto withCrLf = [](std::string_view builtIn) {
+  auto withCrLf = [](const std::string& builtIn) {
     std::string text;
     for (char c : builtIn) text += c == '\r' ? std::string("\r\n") : std::string(1, c);
     return text;
   };
-  for (const auto& caption : kCaptionsBeforeButton) {
-    EXPECT_EQ(texts.LanguageText("1", std::string(caption.Key)), withCrLf(caption.BuiltIn)) << caption.Key;
-  }
-  for (const auto& caption : kCaptionsAfterButton) {
-    EXPECT_EQ(texts.LanguageText("1", std::string(caption.Key)), withCrLf(caption.BuiltIn)) << caption.Key;
+  for (const auto& caption : panel::TranslatedCaptions()) {
+    EXPECT_EQ(texts.LanguageText("1", caption.key), withCrLf(caption.builtIn)) << caption.key;
   }
   EXPECT_EQ(texts.LanguageText("1", "9"), "Hotspot einrichten und Starten");
 }
