@@ -14,7 +14,7 @@
 
 #include <gtest/gtest.h>
 
-#include "device_client.h"
+#include "tests/support/vorlanex_device_client.h"
 #include "tests/support/emulated_machine.h"
 #include "tests/support/vorlanex_host.h"
 #include "zl/platform/machine_state.h"

@@ -1,4 +1,4 @@
-#include "device_client.h"
+#include "tests/support/vorlanex_device_client.h"
 
 #include <memory>
 

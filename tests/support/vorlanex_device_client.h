@@ -1,5 +1,5 @@
 // One open handle on "\\.\VORLANEX" with the control requests the kernel
-// host's tests make, in the driver's own layouts.
+// host's and the service's tests make, in the driver's own layouts.
 #pragma once
 
 #include <cstdint>
