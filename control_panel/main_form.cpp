@@ -197,6 +197,9 @@ std::string TfrmMain::LanguageText(const std::string& key) const {
 
 std::string TfrmMain::SetupButtonCaptionKey() const {
   if (FHotspotRunning) return "22";
+  // A language change handled inside one of the set-up's waits keeps the
+  // set-up's own caption.
+  if (automaticSetupRunning_) return "20";
   return rbAutomaticConfigVWiFi.Checked() ? "9" : "21";
 }
 

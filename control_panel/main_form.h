@@ -168,8 +168,9 @@ class TfrmMain {
   void btnLanguageClick();
   // Sets every translated caption from the language source.
   void ApplyLanguageTexts();
-  // The key of the set-up button's current caption: "22" running, else "9"
-  // in automatic mode and "21" in manual mode.
+  // The key of the set-up button's current caption: "22" running, "20"
+  // while the automatic set-up runs, else "9" in automatic mode and "21" in
+  // manual mode.
   std::string SetupButtonCaptionKey() const;
 
   // ---- Settings store (the accessors of the window) ------------------------

@@ -136,11 +136,13 @@ TEST_F(SetupSequenceTest, ButtonStaysDisabledWhileTheSequenceRuns) {
     bool running;
   };
   std::vector<Seen> seen;
-  // Runs inside the first netsh wait, as a user's edit would.
+  // Runs inside the first netsh wait, as a user's edits or a language
+  // change would.
   loop.Post([&] {
     form->UserEditText(form->edHotspotName, "Edited Meanwhile");
     form->UserClick(form->rbManualConfigVWiFi);
     form->UserClick(form->rbAutomaticConfigVWiFi);
+    BroadcastMessage(NOTIFY_LANGUAGE_CHANGED);
     seen.push_back({form->btnOK.Enabled(), form->btnOK.Caption(), form->SetupSequenceRunning()});
     form->UserClick(form->btnOK);  // disabled: no second sequence
   });
