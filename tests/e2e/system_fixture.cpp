@@ -52,7 +52,7 @@ SystemTest::SystemTest() {
   EXPECT_TRUE(host_->Ready()) << host_->Log();
   const std::string service = programsNative_ + "/ZephlinkSvc";
   std::filesystem::copy_file(ZL_ZEPHLINKSVC, service);
-  EXPECT_TRUE(RunToEnd({service, "INSTALL", "SILENT"}));
+  EXPECT_TRUE(RunToEnd({service, "/INSTALL", "/SILENT"}));
   EXPECT_TRUE(RunToEnd({ZlmachinePath(), "boot"}));
   EXPECT_TRUE(ServiceRunning());
 }
