@@ -16,6 +16,14 @@
 #include "shared/support/poll_event_loop.h"
 #include "tools/zltraffic/traffic_simulation.h"
 
+namespace {
+
+// Of the machine's clock: long enough for a frame to cross the kernel host
+// and the service twice.
+constexpr std::chrono::milliseconds kDrainTime{500};
+
+}  // namespace
+
 int main(int argc, char** argv) {
   using namespace zl::traffic;
   const std::vector<std::string> args(argv + 1, argv + argc);
@@ -42,7 +50,7 @@ int main(int argc, char** argv) {
   sigaddset(&stopSignals, SIGINT);
   sigaddset(&stopSignals, SIGTERM);
   sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
-  const int signals = signalfd(-1, &stopSignals, SFD_CLOEXEC);
+  const int signals = signalfd(-1, &stopSignals, SFD_CLOEXEC | SFD_NONBLOCK);
   // A reader that went away must not end us before the clients leave the machine.
   signal(SIGPIPE, SIG_IGN);
 
@@ -55,7 +63,23 @@ int main(int argc, char** argv) {
   }
   if (clock.Rate() != 1) std::printf("the machine's clock runs %u times real time\n", clock.Rate());
 
-  loop.WatchSocket(signals, true, false, [&](unsigned) { loop.Quit(); });
+  // Ending: the clients stop starting things, the frames on their way get a
+  // moment to arrive (so the summary counts as dropped only what was), then
+  // the summary. A second stop request ends at once.
+  bool ending = false;
+  const auto finish = [&] {
+    if (ending) {
+      loop.Quit();
+      return;
+    }
+    ending = true;
+    simulation.StopActivities();
+    loop.StartTimer(kDrainTime, [&] { loop.Quit(); });
+  };
+  loop.WatchSocket(signals, true, false, [&](unsigned) {
+    signalfd_siginfo info;
+    while (::read(signals, &info, sizeof info) == ssize_t(sizeof info)) finish();
+  });
   std::string typed;
   zl::EventLoop::WatchId input = 0;
   input = loop.WatchSocket(STDIN_FILENO, true, false, [&](unsigned) {
@@ -70,11 +94,11 @@ int main(int argc, char** argv) {
     for (std::size_t end; (end = typed.find('\n')) != std::string::npos;) {
       const std::string line = typed.substr(0, end);
       typed.erase(0, end + 1);
-      if (!simulation.Command(line)) loop.Quit();
+      if (!simulation.Command(line)) finish();
     }
   });
   if (options->forSeconds) {
-    loop.StartTimer(std::chrono::milliseconds(long(*options->forSeconds * 1000)), [&] { loop.Quit(); });
+    loop.StartTimer(std::chrono::milliseconds(long(*options->forSeconds * 1000)), [&] { finish(); });
   }
   loop.Run();
   simulation.Finish();

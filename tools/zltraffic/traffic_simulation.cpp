@@ -212,6 +212,16 @@ void TrafficSimulation::Leave(int number) {
   Print("client " + std::to_string(number) + " left");
 }
 
+void TrafficSimulation::StopActivities() {
+  for (auto& [number, slot] : clients_) {
+    if (slot.activityTimer) loop_.StopTimer(slot.activityTimer);
+    slot.activityTimer = 0;
+  }
+  if (scheduleTimer_) loop_.StopTimer(scheduleTimer_);
+  scheduleTimer_ = 0;
+  pending_.clear();
+}
+
 void TrafficSimulation::NextActivity(int number) {
   const auto it = clients_.find(number);
   if (it == clients_.end() || !connected_) return;

@@ -32,6 +32,8 @@ class TrafficSimulation {
   bool Start();
   // One command line as typed on standard input; false for "quit".
   bool Command(const std::string& line);
+  // The clients start nothing new; what is on its way still arrives.
+  void StopActivities();
   // Clients leave the machine; the summary is printed.
   void Finish();
   // "tcp/6881=12 ..." for the kinds of which fewer frames reached the
