@@ -120,6 +120,13 @@ std::int64_t SystemTest::ServicePid() const {
   return 0;
 }
 
+std::int64_t SystemTest::StartedServicePid() const {
+  for (const auto& service : machine::ListServices()) {
+    if (service.name == panel::kFilterServiceName && service.state != 1) return service.pid;
+  }
+  return 0;
+}
+
 bool SystemTest::StopService() {
   if (!RunToEnd({ZlmachinePath(), "service", "stop", panel::kFilterServiceName})) return false;
   return RunUntil([&] { return !ServiceRunning(); });

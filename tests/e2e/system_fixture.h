@@ -57,6 +57,8 @@ class SystemTest : public ::testing::Test {
 
   // ---- The service ------------------------------------------------------
   std::int64_t ServicePid() const;  // 0 when it does not run
+  // The process the service manager last started for it, running or not yet (0: none).
+  std::int64_t StartedServicePid() const;
   bool ServiceRunning() const { return ServicePid() > 0; }
   // Through the service manager.
   bool StopService();
