@@ -49,7 +49,14 @@ TZephlinkService::TZephlinkService(EventLoop& loop, ServiceOptions options)
   ServiceCreate();
 }
 
-TZephlinkService::~TZephlinkService() { ServiceDestroy(); }
+TZephlinkService::~TZephlinkService() {
+  ServiceDestroy();
+  // The session closes with its component; its events must not reach the
+  // timers, which are destroyed first.
+  ClientSocket.OnConnect = nullptr;
+  ClientSocket.OnDisconnect = nullptr;
+  ClientSocket.OnReadComplete = nullptr;
+}
 
 void TZephlinkService::ServiceCreate() {
   try {
@@ -94,7 +101,13 @@ void TZephlinkService::StartPassThru() {
     passThru_ = thread;
     CreateThreadTimer.SetEnabled(false);
     passThruRunning_ = true;
-    thread->Resume();
+    try {
+      thread->Resume();
+    } catch (...) {
+      // No thread could be made: nothing will end, so nothing would restart.
+      passThruRunning_ = false;
+      CreateThreadTimer.SetEnabled(true);
+    }
   } catch (...) {
   }
 }

@@ -6,8 +6,9 @@
 // The object lives in an event loop that its owner runs: the service program
 // runs it under the service framework, a test runs it in a loop of its own.
 // Constructing it runs ServiceCreate, destroying it ServiceDestroy (which
-// does not wait for the packet thread); the driver binding is released by
-// engine::ReleaseDriver at process exit.
+// does not wait for the packet thread). After that the owner lets the
+// thread leave (AwaitPacketThreadEnd, packet_thread_end.h) and then runs
+// engine::ReleaseDriver, as the program does when its process ends.
 #pragma once
 
 #include <memory>

@@ -1,8 +1,6 @@
 #include "service/engine/driver_binding.h"
 
 #include <atomic>
-#include <cstdlib>
-#include <mutex>
 #include <thread>
 
 namespace zl::engine {
@@ -13,15 +11,6 @@ namespace {
 
 DriverBinding binding;
 std::atomic<int> threadsInDriver{0};
-
-// Bound of the wait at process exit: a stopped thread has been woken and
-// leaves at once; one stuck in the driver must not hold the exit for ever.
-constexpr std::chrono::milliseconds kExitWaitBound{5000};
-
-void ReleaseAtExit() {
-  WaitForPacketThreads(kExitWaitBound);
-  ReleaseDriver();
-}
 
 }  // namespace
 
@@ -54,11 +43,6 @@ void ReleaseDriver() {
     driverclient::UnloadPacketDriverApi();
   } catch (...) {
   }
-}
-
-void ReleaseDriverAtExit() {
-  static std::once_flag registered;
-  std::call_once(registered, [] { std::atexit(ReleaseAtExit); });
 }
 
 void PacketThreadEntered() { ++threadsInDriver; }

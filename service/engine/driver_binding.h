@@ -1,10 +1,11 @@
 // The packet thread's binding to the driver: process-wide, one at a time,
-// set up by a packet thread's start-up and released at process exit by
+// set up by a packet thread's start-up and released when the process ends by
 // ReleaseDriver (every adapter the binding diverted goes back to mode 0).
 //
-// Only a packet thread writes the binding. ReleaseDriver first waits for the
-// packet threads to have left the driver, so the binding is never released
-// under a running thread.
+// Only a packet thread writes the binding. The program runs ReleaseDriver as
+// its last step, once the packet threads have left the driver
+// (WaitForPacketThreads), so the binding is never released under a running
+// thread nor after the client library's own state is gone.
 #pragma once
 
 #include <chrono>
@@ -31,8 +32,6 @@ DriverBinding& CurrentDriverBinding();
 // the driver handle, unloads the client library. Nothing for parts never set
 // up; safe to run again.
 void ReleaseDriver();
-// Has ReleaseDriver run once at process exit, after all other shutdown work.
-void ReleaseDriverAtExit();
 
 // Releases what of the binding was set up (mode 0 when the adapter was
 // diverted, the event taken back and closed, the driver handle closed) and

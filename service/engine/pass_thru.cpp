@@ -1,7 +1,6 @@
 #include "service/engine/pass_thru.h"
 
 #include <algorithm>
-#include <cstring>
 #include <stdexcept>
 
 #include "service/engine/driver_binding.h"
@@ -31,7 +30,8 @@ int FindAdapterEntry(const AdapterList& list, const std::string& adapterName) {
   if (adapterName.empty()) return -1;
   const std::uint32_t count = std::min(list.Count, driverclient::kMaxAdapters);
   for (std::uint32_t i = 0; i < count; ++i) {
-    const std::string_view name(list.Name[i], strnlen(list.Name[i], driverclient::kAdapterNameSize));
+    const char* begin = list.Name[i];
+    const std::string_view name(begin, std::find(begin, begin + driverclient::kAdapterNameSize, '\0') - begin);
     if (name.find(adapterName) != std::string_view::npos) return static_cast<int>(i);
   }
   return -1;
@@ -69,7 +69,6 @@ bool TPassThru::BindAdapter() {
     ReleaseBinding(binding);
     return false;
   }
-  ReleaseDriverAtExit();
 
   const std::string adapterName = netquery::GetHostedNetworkAdapterName();
   auto list = std::make_unique<AdapterList>();

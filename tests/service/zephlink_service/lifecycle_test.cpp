@@ -1,5 +1,6 @@
 // Starting, retrying and stopping the packet thread.
 #include "service/engine/driver_binding.h"
+#include "service/packet_thread_end.h"
 #include "service_fixture.h"
 
 namespace zl::servicetest {
@@ -49,7 +50,7 @@ TEST_F(ServiceTest, AStopEndsTheThreadAsleepOnAnIdleAdapterAndTheReleaseUndoesTh
 
   service_.reset();
   // No frame crosses, yet the thread ends.
-  EXPECT_TRUE(RunUntil([] { return engine::WaitForPacketThreads(milliseconds(0)); }));
+  EXPECT_TRUE(service::AwaitPacketThreadEnd(loop_, seconds(20)));
   EXPECT_EQ(HostedAdapterMode(), 3u) << "the binding outlives the thread until the release";
   engine::ReleaseDriver();
   EXPECT_EQ(HostedAdapterMode(), 0u);

@@ -14,10 +14,7 @@ const std::string kSettings = "EnableFirewall=-1\r\nDisabledTcpPorts=22\r\n";
 class LinkTest : public ServiceTest {
  protected:
   void SetUp() override {
-    StartHost();
-    StartHotspot();
-    StartService();
-    ASSERT_TRUE(WaitDiverted());
+    StartDivertedService();
     panel_.SettingsOnHello = kSettings;
   }
   // Advances the clock, pinging every 20 seconds as the control panel does.

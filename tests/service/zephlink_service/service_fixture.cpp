@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "service/engine/driver_binding.h"
+#include "service/packet_thread_end.h"
 #include "tests/support/vorlanex_device_client.h"
 #include "zl/platform/machine_state.h"
 
@@ -51,11 +52,18 @@ void ServiceTest::StartService() {
   service_ = std::make_unique<service::TZephlinkService>(loop_, options);
 }
 
+void ServiceTest::StartDivertedService() {
+  StartHost();
+  StartHotspot();
+  StartService();
+  ASSERT_TRUE(WaitDiverted());
+}
+
 void ServiceTest::StopService() {
   if (!service_) return;
   service_.reset();
   // A thread may wait for a synchronised call: the loop keeps serving it.
-  EXPECT_TRUE(RunUntil([] { return engine::WaitForPacketThreads(std::chrono::milliseconds(0)); }))
+  EXPECT_TRUE(service::AwaitPacketThreadEnd(loop_, std::chrono::seconds(20)))
       << "the packet thread did not end";
   engine::ReleaseDriver();
 }

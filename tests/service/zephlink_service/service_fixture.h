@@ -29,6 +29,8 @@ class ServiceTest : public ::testing::Test {
   // Starts the hosted network and waits until the kernel host lists its adapter.
   void StartHotspot();
   void StartService();
+  // Host, hotspot and service, until the packet thread diverts the adapter.
+  void StartDivertedService();
   // Destroys the service object, lets its packet thread run down and runs
   // the driver release, as the process's exit would.
   void StopService();

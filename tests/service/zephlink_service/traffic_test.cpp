@@ -23,10 +23,7 @@ Bytes FromClientTo(Address destination, std::uint16_t port) {
 class TrafficTest : public ServiceTest {
  protected:
   void SetUp() override {
-    StartHost();
-    StartHotspot();
-    StartService();
-    ASSERT_TRUE(WaitDiverted());
+    StartDivertedService();
     ConnectPanel();
   }
   void Settle(const std::string& text) {
