@@ -4,7 +4,7 @@
 
 #include "control_panel/builtin_captions.h"
 #include "control_panel/dropped_errors.h"
-#include "shared/messaging/link_messages.h"
+#include "shared/messaging/message_codes.h"
 #include "shared/syscmd/firewall_commands.h"
 #include "zl/platform/files.h"
 #include "zl/platform/process.h"
@@ -50,7 +50,7 @@ void TfrmMain::BuildControls() {
   for (Control* control : controls_) control->SetObserver(&OnControlChanged);
 
   ClientTimer.SetInterval(kClientTimerInterval);
-  HotspotServerSocket.SetPort(kHotspotLinkPort);
+  HotspotServerSocket.SetPort(kControlPanelPort);
   HotspotServerSocket.SetBindAddress(kHotspotLinkBindAddress);
   HotspotServerSocket.SetServerType(stNonBlocking);
   HotspotServerSocket.SetThreadCacheSize(10);

@@ -2,7 +2,7 @@
 // the service check, the pings, the answer to a hello and the reports.
 #include "control_panel/main_form.h"
 #include "control_panel/settings/settings_text.h"
-#include "shared/messaging/link_messages.h"
+#include "shared/messaging/message_codes.h"
 #include "shared/messaging/message_codec.h"
 #include "shared/syscmd/service_commands.h"
 

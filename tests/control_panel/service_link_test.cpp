@@ -9,7 +9,7 @@
 #include "control_panel/settings/settings_store.h"
 #include "control_panel/settings/settings_text.h"
 #include "shared/messaging/client_socket.h"
-#include "shared/messaging/link_messages.h"
+#include "shared/messaging/message_codes.h"
 #include "shared/messaging/message_codec.h"
 #include "tests/control_panel/panel_fixture.h"
 #include "zl/platform/tcp_socket.h"
@@ -30,7 +30,7 @@ class ServiceEnd {
   explicit ServiceEnd(EventLoop& loop) : socket_(loop) {
     socket_.SetClientType(ctNonBlocking);
     socket_.SetHost("127.0.0.1");
-    socket_.SetPort(kHotspotLinkPort);
+    socket_.SetPort(kControlPanelPort);
     socket_.OnReadComplete = [this](EventSender*, TrkConnectionItem&, TMemoryStream& payload) {
       const std::uint8_t code = ReadMessageCode(payload);
       received.push_back({code, ReadMessageText(payload)});
@@ -119,7 +119,7 @@ TEST_F(ServiceLinkTest, ServerListensOnTheLoopbackAddressOnly) {
     platform::IPv4Address address = 0;
     EXPECT_TRUE(platform::ParseDottedIPv4(dotted, address));
     platform::SocketHandle socket = platform::kInvalidSocket;
-    const platform::IoResult started = platform::ConnectTcp(address, kHotspotLinkPort, socket);
+    const platform::IoResult started = platform::ConnectTcp(address, static_cast<std::uint16_t>(kControlPanelPort), socket);
     if (started.status == platform::IoStatus::kFailed) return false;
     bool connected = started.status == platform::IoStatus::kDone;
     for (int i = 0; !connected && i < 200; ++i) {
