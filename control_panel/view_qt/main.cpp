@@ -3,6 +3,7 @@
 // administrator rights), before any window exists.
 #include <QApplication>
 #include <QMessageBox>
+#include <QThreadPool>
 
 #include "control_panel/language/language_texts.h"
 #include "control_panel/main_form.h"
@@ -68,5 +69,7 @@ int main(int argc, char** argv) {
 
   window.ShowFirstTime();
   loop.Run();
+  // Qt's painting hands work to its own thread pool: let it end first.
+  QThreadPool::globalInstance()->waitForDone();
   return 0;
 }

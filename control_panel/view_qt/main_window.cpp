@@ -144,7 +144,7 @@ void MainWindow::BuildHeader() {
   large.setBold(true);
   name->setFont(large);
   name->setStyleSheet(QStringLiteral("color: white;"));
-  name->setGeometry(14, 8, 180, 44);
+  name->setGeometry(14, (kHeaderHeight - 44) / 2, 160, 44);
 
   const QString decorations[] = {QStringLiteral("deco_wireless.png"), QStringLiteral("deco_globe.png"),
                                  QStringLiteral("deco_shield.png"), QStringLiteral("deco_device.png")};
@@ -152,7 +152,8 @@ void MainWindow::BuildHeader() {
     auto* image = new QLabel(band);
     image->setObjectName(QStringLiteral("imgHeader%1").arg(i + 1));
     image->setPixmap(Picture(decorations[i]));
-    image->setGeometry(14 + i * 36, 50, 30, 30);
+    // In a row at the right end of the band.
+    image->setGeometry(kClientWidth - 14 - 30 - (3 - i) * 36, (kHeaderHeight - 30) / 2, 30, 30);
   }
 }
 
@@ -189,10 +190,9 @@ void MainWindow::BuildSettingPage(QWidget* page) {
       if (widget->text() != text) widget->setText(text);
       MirrorCommon(control, widget);
     });
-    QObject::connect(widget, &QLineEdit::textEdited, this, [this, &control, widget](const QString& text) {
+    QObject::connect(widget, &QLineEdit::textEdited, this, [this, &control](const QString& text) {
       form_.UserEditText(control, ToCp1252(text));
       Mirror(control);
-      (void)widget;
     });
     for (Control* marker : {&ok, &no}) {
       auto* image = new QLabel(page);
@@ -374,6 +374,7 @@ void MainWindow::BuildManagementPage(QWidget* page) {
 void MainWindow::BuildTray() {
   trayMenu_ = new QMenu(this);
   trayMenu_->setObjectName(QStringLiteral("PopupMenu1"));
+  trayMenu_->setFont(font());
   for (Control* item : {&form_.miRestoreBrennick, &form_.miCloseBrennick}) {
     QAction* action = trayMenu_->addAction(QString());
     action->setObjectName(QString::fromStdString(item->Name()));
@@ -419,6 +420,7 @@ void MainWindow::FillLanguageMenu() {
                              [this](const TMenuItem& item) { language_.SelectLanguage(item.Caption); });
   languageMenu_ = new QMenu(this);
   languageMenu_->setObjectName(QStringLiteral("PopupMenu"));
+  languageMenu_->setFont(font());
   auto* style = new FlagMenuStyle;
   style->setParent(languageMenu_);  // a widget does not own the style it is given
   languageMenu_->setStyle(style);

@@ -188,24 +188,16 @@ void QtEventLoop::RunUntilIdle() {
 }
 
 void QtEventLoop::RunFor(milliseconds duration) {
-  const milliseconds end = clock_.Now() + duration;
-  if (!clock_.IsVirtual()) {
-    while (clock_.Now() < end) {
-      QEventLoop wait;
-      QTimer::singleShot(std::max(1, WallWaitMs(clock_, end - clock_.Now())), &wait, &QEventLoop::quit);
-      wait.exec();
-    }
-    RunUntilIdle();
+  if (clock_.IsVirtual()) {
+    RunVirtualTime(static_cast<VirtualClock&>(clock_), timers_, duration, [this] { RunUntilIdle(); });
     return;
   }
-  auto& clock = static_cast<VirtualClock&>(clock_);
-  for (;;) {
-    RunUntilIdle();
-    const milliseconds next = timers_.NextDue();
-    if (next > end) break;
-    clock.AdvanceTo(next);
+  const milliseconds end = clock_.Now() + duration;
+  while (clock_.Now() < end) {
+    QEventLoop wait;
+    QTimer::singleShot(std::max(1, WallWaitMs(clock_, end - clock_.Now())), &wait, &QEventLoop::quit);
+    wait.exec();
   }
-  clock.AdvanceTo(end);
   RunUntilIdle();
 }
 

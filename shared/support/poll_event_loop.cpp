@@ -101,19 +101,11 @@ void PollEventLoop::RunUntilIdle() {
 }
 
 void PollEventLoop::RunFor(milliseconds duration) {
-  const milliseconds end = clock_.Now() + duration;
   if (clock_.IsVirtual()) {
-    auto& clock = static_cast<VirtualClock&>(clock_);
-    for (;;) {
-      RunUntilIdle();
-      const milliseconds next = timers_.NextDue();
-      if (next > end) break;
-      clock.AdvanceTo(next);
-    }
-    clock.AdvanceTo(end);
-    RunUntilIdle();
+    RunVirtualTime(static_cast<VirtualClock&>(clock_), timers_, duration, [this] { RunUntilIdle(); });
     return;
   }
+  const milliseconds end = clock_.Now() + duration;
   for (;;) {
     const milliseconds now = clock_.Now();
     if (now >= end) break;

@@ -43,4 +43,17 @@ milliseconds TimerTable::NextDue() const {
   return next;
 }
 
+void RunVirtualTime(VirtualClock& clock, const TimerTable& timers, milliseconds duration,
+                    const std::function<void()>& runUntilIdle) {
+  const milliseconds end = clock.Now() + duration;
+  for (;;) {
+    runUntilIdle();
+    const milliseconds next = timers.NextDue();
+    if (next > end) break;
+    clock.AdvanceTo(next);
+  }
+  clock.AdvanceTo(end);
+  runUntilIdle();
+}
+
 }  // namespace zl

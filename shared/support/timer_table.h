@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -37,5 +38,11 @@ class TimerTable {
   std::map<EventLoop::TimerId, Entry> timers_;
   EventLoop::TimerId nextId_ = 1;
 };
+
+// Runs `duration` of a virtual clock's time as a loop's RunFor does: handles
+// whatever is ready (`runUntilIdle`), moves the clock to the next timer due
+// within the duration, and again, then to the end.
+void RunVirtualTime(VirtualClock& clock, const TimerTable& timers, std::chrono::milliseconds duration,
+                    const std::function<void()>& runUntilIdle);
 
 }  // namespace zl
