@@ -135,10 +135,16 @@ bool SystemTest::StopService() {
 // ---- The clients --------------------------------------------------------------
 
 void SystemTest::StartTraffic(std::vector<std::string> arguments) {
+  std::size_t clients = 4;  // zltraffic's default
+  for (std::size_t i = 0; i + 1 < arguments.size(); ++i) {
+    if (arguments[i] == "--clients") clients = std::stoul(arguments[i + 1]);
+  }
   arguments.insert(arguments.begin(), ZL_ZLTRAFFIC);
   traffic_ = std::make_unique<ChildProcess>(arguments);
+  // The clients join a little apart; commands for one not there yet would be refused.
   ASSERT_TRUE(RunUntil([&] {
-    return traffic_->Output().find("connected to the hosted network's adapter") != std::string::npos;
+    return traffic_->Output().find("connected to the hosted network's adapter") != std::string::npos &&
+           traffic_->CountInOutput(" joined: ") >= clients;
   })) << traffic_->Output();
 }
 

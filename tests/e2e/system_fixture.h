@@ -64,6 +64,7 @@ class SystemTest : public ::testing::Test {
   bool StopService();
 
   // ---- The clients --------------------------------------------------------
+  // zltraffic with these arguments; returns once every client has joined.
   void StartTraffic(std::vector<std::string> arguments);
   zl::test::ChildProcess& Traffic() { return *traffic_; }
   // A command to zltraffic, run after whatever it was told before.
