@@ -135,7 +135,9 @@ TEST(FastSystemClockTest, RunUntilWaitsItsLimitInRealTime) {
   PollEventLoop loop(clock);
   const auto wallStart = std::chrono::steady_clock::now();
   EXPECT_FALSE(loop.RunUntil([] { return false; }, milliseconds(300)));
-  EXPECT_GE(std::chrono::steady_clock::now() - wallStart, milliseconds(300));
+  // Whole milliseconds of the clock: it may end a fraction early, never a
+  // thousandth of the time (what the machine's rate would make of it).
+  EXPECT_GE(std::chrono::steady_clock::now() - wallStart, milliseconds(290));
 }
 
 }  // namespace
