@@ -8,6 +8,7 @@
 #include "control_panel/language/language_texts.h"
 #include "control_panel/main_form.h"
 #include "control_panel/program_start.h"
+#include "control_panel/view_qt/clients_report.h"
 #include "control_panel/view_qt/main_window.h"
 #include "control_panel/view_qt/pictures.h"
 #include "control_panel/view_qt/qt_event_loop.h"
@@ -64,6 +65,7 @@ int main(int argc, char** argv) {
     });
   }
   view::PeriodicScreenshots screenshots(window);
+  view::ClientsReport clientsReport(form);
 
   window.ShowFirstTime();
   loop.Run();

@@ -79,7 +79,8 @@ void QtEventLoop::RescheduleTimers() {
     wakeTimer_->stop();  // only RunFor moves this clock on
     return;
   }
-  wakeTimer_->start(static_cast<int>(std::clamp<std::int64_t>(wait.count(), 0, INT_MAX)));
+  // The machine's clock may run faster than real time: Qt waits in real time.
+  wakeTimer_->start(WallWaitMs(clock_, wait));
 }
 
 void QtEventLoop::FireTimers() {
@@ -194,8 +195,7 @@ void QtEventLoop::RunFor(milliseconds duration) {
   const milliseconds end = clock_.Now() + duration;
   while (clock_.Now() < end) {
     QEventLoop wait;
-    QTimer::singleShot(static_cast<int>(std::max<std::int64_t>(1, (end - clock_.Now()).count())), &wait,
-                       &QEventLoop::quit);
+    QTimer::singleShot(std::max(1, WallWaitMs(clock_, end - clock_.Now())), &wait, &QEventLoop::quit);
     wait.exec();
   }
   RunUntilIdle();

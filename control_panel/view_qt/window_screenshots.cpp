@@ -1,7 +1,9 @@
 #include "control_panel/view_qt/window_screenshots.h"
 
 #include <QDir>
+#include <QGuiApplication>
 #include <QPixmap>
+#include <QTabWidget>
 
 namespace zl::view {
 
@@ -14,6 +16,7 @@ PeriodicScreenshots::PeriodicScreenshots(QWidget& window) : window_(window) {
   folder_ = qEnvironmentVariable("ZEPHLINK_SCREENSHOTS");
   if (folder_.isEmpty()) return;
   QDir().mkpath(folder_);
+  everyPage_ = QGuiApplication::platformName() == QLatin1String("offscreen");
   bool valid = false;
   const int interval = qEnvironmentVariableIntValue("ZEPHLINK_SCREENSHOT_INTERVAL_MS", &valid);
   QObject::connect(&timer_, &QTimer::timeout, this, [this] { Save(); });
@@ -26,6 +29,14 @@ void PeriodicScreenshots::Save() {
   ++count_;
   SaveScreenshot(window_, folder.filePath(QStringLiteral("zephlink-%1.png").arg(count_, 4, 10, QChar('0'))));
   SaveScreenshot(window_, folder.filePath(QStringLiteral("zephlink-latest.png")));
+  QTabWidget* pages = everyPage_ ? window_.findChild<QTabWidget*>() : nullptr;
+  if (!pages) return;
+  const int shown = pages->currentIndex();
+  for (int page = 0; page < pages->count(); ++page) {
+    pages->setCurrentIndex(page);
+    SaveScreenshot(window_, folder.filePath(QStringLiteral("zephlink-page%1.png").arg(page + 1)));
+  }
+  pages->setCurrentIndex(shown);
 }
 
 }  // namespace zl::view

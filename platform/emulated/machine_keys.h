@@ -21,6 +21,8 @@ inline const std::string kFaultsKey = std::string(kMachineKey) + "\\Faults";
 inline const std::string kServiceStatusKey = std::string(kMachineKey) + "\\ServiceStatus";
 inline const std::string kSystemKey = std::string(kMachineKey) + "\\System";
 inline const std::string kServicesKey = "SYSTEM\\CurrentControlSet\\Services";
+// DWORD under kMachineKey: the clock rate of the machine's programs (zlmachine clockrate).
+inline constexpr const char* kClockRateValue = "ClockRate";
 
 // A DWORD of the fault key; 0 when the fault is not set.
 std::uint32_t Fault(const Hive& hive, const std::string& name);

@@ -9,6 +9,7 @@
 #include <random>
 
 #include "machine_keys.h"
+#include "zl/platform/clock_rate.h"
 #include "zl/platform/errors.h"
 #include "zl/platform/registry.h"
 
@@ -321,6 +322,19 @@ bool SetFaultText(const std::string& name, const std::vector<std::string>& lines
       return key && key->DeleteValue(valueName);
     }
     hive.Root().FindOrCreate(keyPath).SetMultiString(valueName, lines);
+    return true;
+  });
+}
+
+bool SetClockRate(std::uint32_t rate) {
+  if (rate < 1 || rate > kMaxClockRate) return false;
+  return Update([&](Hive& hive) {
+    HiveKey& key = hive.Root().FindOrCreate(emulated::kMachineKey);
+    if (rate == 1) {
+      key.DeleteValue(emulated::kClockRateValue);
+    } else {
+      key.SetDword(emulated::kClockRateValue, rate);
+    }
     return true;
   });
 }

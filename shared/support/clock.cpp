@@ -1,7 +1,11 @@
 #include "shared/support/clock.h"
 
+#include <algorithm>
 #include <ctime>
+#include <limits>
 #include <thread>
+
+#include "zl/platform/clock_rate.h"
 
 namespace zl {
 namespace {
@@ -53,9 +57,31 @@ LocalDateTime LocalDateTimeFromMs(std::int64_t ms) {
   return t;
 }
 
+std::chrono::microseconds WallTimeFor(std::chrono::milliseconds clockSpan, std::uint32_t rate) {
+  if (clockSpan.count() <= 0) return std::chrono::microseconds(0);
+  rate = std::max<std::uint32_t>(rate, 1);
+  const std::int64_t us = clockSpan.count() * 1000;
+  return std::chrono::microseconds((us + rate - 1) / rate);
+}
+
+int WallWaitMs(const Clock& clock, std::chrono::milliseconds clockSpan) {
+  const std::int64_t us = WallTimeFor(clockSpan, clock.Rate()).count();
+  return static_cast<int>(std::min<std::int64_t>((us + 999) / 1000, std::numeric_limits<int>::max()));
+}
+
+std::chrono::milliseconds ClockTimeFor(std::chrono::nanoseconds wallSpan, std::uint32_t rate) {
+  rate = std::max<std::uint32_t>(rate, 1);
+  // Whole microseconds first: nanoseconds since boot times 1000 would overflow.
+  const std::int64_t us = wallSpan.count() / 1000;
+  return std::chrono::milliseconds(us / 1000 * rate + us % 1000 * rate / 1000);
+}
+
+SystemClock::SystemClock() : SystemClock(platform::MachineClockRate()) {}
+
+SystemClock::SystemClock(std::uint32_t rate) : rate_(std::clamp<std::uint32_t>(rate, 1, platform::kMaxClockRate)) {}
+
 std::chrono::milliseconds SystemClock::Now() const {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-      std::chrono::steady_clock::now().time_since_epoch());
+  return ClockTimeFor(std::chrono::steady_clock::now().time_since_epoch(), rate_);
 }
 
 LocalDateTime SystemClock::LocalNow() const {
@@ -77,7 +103,14 @@ LocalDateTime SystemClock::LocalNow() const {
   return t;
 }
 
-void SystemClock::Pause(std::chrono::milliseconds duration) { std::this_thread::sleep_for(duration); }
+void SystemClock::Pause(std::chrono::milliseconds duration) {
+  // Until Now() has moved on by the duration: a sleep rounded to whole
+  // milliseconds of clock time could otherwise end a little early.
+  const std::chrono::milliseconds end = Now() + duration;
+  for (std::chrono::milliseconds now = Now(); now < end; now = Now()) {
+    std::this_thread::sleep_for(WallTimeFor(end - now, rate_));
+  }
+}
 
 VirtualClock::VirtualClock(LocalDateTime start) : startLocalMs_(LocalDateTimeToMs(start)) {}
 

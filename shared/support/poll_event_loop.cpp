@@ -39,15 +39,17 @@ bool PollEventLoop::Iterate(int timeoutMs) {
 }
 
 bool PollEventLoop::RunUntil(const std::function<bool()>& done, milliseconds ioLimit) {
-  SystemClock wall;
+  // The limit is real time, whatever rate the machine's clock runs at.
+  SystemClock wall(1);
   const milliseconds giveUp = wall.Now() + ioLimit;
   while (!done()) {
     const milliseconds left = giveUp - wall.Now();
     if (left.count() <= 0) break;
     int wait = static_cast<int>(std::min<std::int64_t>(left.count(), 50));
-    if (!GetClock().IsVirtual()) {
-      const milliseconds untilTimer = NextTimerDue() - GetClock().Now();
-      wait = static_cast<int>(std::clamp<std::int64_t>(untilTimer.count(), 0, wait));
+    Clock& clock = GetClock();
+    if (!clock.IsVirtual()) {
+      const milliseconds next = NextTimerDue();
+      if (next != milliseconds::max()) wait = std::min(wait, WallWaitMs(clock, next - clock.Now()));
     }
     Iterate(wait);
   }

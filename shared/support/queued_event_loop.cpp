@@ -8,14 +8,6 @@ namespace zl {
 
 using std::chrono::milliseconds;
 
-namespace {
-
-int ClampWait(milliseconds wait) {
-  return static_cast<int>(std::clamp<std::int64_t>(wait.count(), 0, std::numeric_limits<int>::max()));
-}
-
-}  // namespace
-
 QueuedEventLoop::QueuedEventLoop(Clock& clock)
     : clock_(clock), owner_(std::this_thread::get_id()), timers_(clock), calls_([this] { Wake(); }) {
   SetCurrent(this);
@@ -105,7 +97,7 @@ void QueuedEventLoop::RunFor(milliseconds duration) {
   for (;;) {
     const milliseconds now = clock_.Now();
     if (now >= end) break;
-    Iterate(ClampWait(std::min(end, NextTimerDue()) - now));
+    Iterate(WallWaitMs(clock_, std::min(end, NextTimerDue()) - now));
   }
   RunUntilIdle();
 }
@@ -124,7 +116,7 @@ void QueuedEventLoop::Run() {
       }
       continue;
     }
-    Iterate(next == milliseconds::max() ? -1 : ClampWait(next - clock_.Now()));
+    Iterate(next == milliseconds::max() ? -1 : WallWaitMs(clock_, next - clock_.Now()));
   }
 }
 

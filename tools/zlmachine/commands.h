@@ -18,7 +18,9 @@ int Client(const Args& args);  // add | remove | present | absent
 int Hosts(const Args& args);
 int Host(const Args& args);  // set | remove
 int HostedNetwork(const Args& args);
-int Sharing(const Args& args);
+int Sharing(const Args& args);  // enable PUBLIC PRIVATE | disable; none: show
+int ShowSharing();
+int ClockRate(const Args& args);  // N; none: show
 int Firewall(const Args& args);
 int Services(const Args& args);
 int Service(const Args& args);  // start | stop

@@ -28,6 +28,10 @@ constexpr const char* kUsage = R"(usage: zlmachine [--machine=DIR] COMMAND ...
   hosts | host set ADDRESS NAME | host remove ADDRESS      reverse lookup table
   hostednetwork                   the hosted network's settings and state
   sharing                         connection sharing per connection
+  sharing enable PUBLIC PRIVATE   share the connection named PUBLIC with the one named PRIVATE
+  sharing disable                 switch sharing off on every connection
+  clockrate [N]                   the rate (1 to 1000 times real time) at which the programs'
+                                  clocks, pauses and timers run; set before starting them
   firewall                        authorised applications
   services                        registered services and their states
   service start NAME | service stop NAME
@@ -64,7 +68,7 @@ int main(int argc, char** argv) {
       {"hosts", Hosts},     {"host", Host},         {"hostednetwork", HostedNetwork},
       {"sharing", Sharing}, {"firewall", Firewall}, {"services", Services},
       {"service", Service}, {"boot", Boot},         {"reg", Registry},
-      {"fault", Fault},     {"exec", Exec},
+      {"fault", Fault},     {"exec", Exec},         {"clockrate", ClockRate},
   };
   const auto it = commands.find(command);
   if (it == commands.end()) return UsageError("unknown command \"" + command + "\"");

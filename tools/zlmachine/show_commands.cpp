@@ -75,7 +75,7 @@ int HostedNetwork(const Args&) {
   return 0;
 }
 
-int Sharing(const Args&) {
+int ShowSharing() {
   for (const auto& s : machine::ListSharing()) {
     std::printf("%-32s %s  %s\n", Utf8(s.connectionName.empty() ? "(no name)" : s.connectionName).c_str(), s.guid.c_str(),
                 !s.enabled ? "not shared" : s.type == 0 ? "shared: public" : "shared: private");
@@ -114,9 +114,11 @@ int Show(const Args& args) {
   std::printf("\n== Host names\n");
   Hosts(args);
   std::printf("\n== Connection sharing\n");
-  Sharing(args);
+  ShowSharing();
   std::printf("\n== Firewall\n");
   Firewall(args);
+  std::printf("\n== Clock\n");
+  ClockRate({});
   std::printf("\n== Services\n");
   return Services(args);
 }

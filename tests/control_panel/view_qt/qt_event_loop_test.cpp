@@ -179,6 +179,25 @@ TEST_F(QtLoop, QuitEndsRunEvenWhenAskedBeforeItStarted) {
   EXPECT_TRUE(ran);
 }
 
+// The machine's clock may run faster than real time; Qt's own timers wait in
+// real time, so a minute of the programs' time is 60 ms at the highest rate.
+TEST(QtLoopAtAFasterClock, TimersFireAfterTheirClockTimeInAFractionOfItInRealTime) {
+  SystemClock fast(1000);
+  QtEventLoop loop(fast);
+  int reports = 0;
+  milliseconds firedAt{0};
+  const milliseconds start = fast.Now();
+  loop.StartTimer(milliseconds(20000), [&] {
+    if (++reports == 1) firedAt = fast.Now() - start;
+  });
+  const auto wallStart = std::chrono::steady_clock::now();
+  EXPECT_TRUE(loop.RunUntil([&] { return reports >= 2; }, milliseconds(10000)));
+  EXPECT_GE(firedAt, milliseconds(20000)) << "never before its clock time";
+  EXPECT_LT(std::chrono::steady_clock::now() - wallStart, std::chrono::seconds(10));
+  loop.RunFor(milliseconds(30000));
+  EXPECT_GE(fast.Now() - start, milliseconds(70000));
+}
+
 TEST_F(QtLoop, TheLoopIsTheThreadsCurrentOne) { EXPECT_EQ(EventLoop::Current(), &loop_); }
 
 }  // namespace

@@ -91,6 +91,34 @@ TEST(ZlmachineTest, ClientsRegistryFaultsAndServices) {
   EXPECT_EQ(Shell(dir, "./zlmachine service stop Demo").exitCode, 0);
 }
 
+TEST(ZlmachineTest, SharesOneConnectionWithAnotherAndSetsTheClockRate) {
+  EmulatedMachine machine;
+  const std::string dir = machine.Directory();
+  ASSERT_EQ(Shell(dir, "./zlmachine exec 'cmd.exe /c \"netsh wlan set hostednetwork mode=allow ssid=Demo key=12345678\"'").exitCode, 0);
+  ASSERT_EQ(Shell(dir, "./zlmachine exec 'cmd.exe /c \"netsh wlan start hostednetwork\"'").exitCode, 0);
+  // The hosted network's connection, as the machine names it.
+  const std::string hosted = "Drahtlosnetzwerkverbindung 2";
+  ASSERT_TRUE(Contains(Shell(dir, "./zlmachine sharing").output, hosted));
+
+  const Result enable = Shell(dir, "./zlmachine sharing enable LAN-Verbindung '" + hosted + "'");
+  ASSERT_EQ(enable.exitCode, 0) << enable.output;
+  Result sharing = Shell(dir, "./zlmachine sharing");
+  EXPECT_TRUE(Contains(sharing.output, "shared: public")) << sharing.output;
+  EXPECT_TRUE(Contains(sharing.output, "shared: private")) << sharing.output;
+  EXPECT_EQ(Shell(dir, "./zlmachine sharing enable Nirgendwo '" + hosted + "'").exitCode, 1);
+  ASSERT_EQ(Shell(dir, "./zlmachine sharing disable").exitCode, 0);
+  sharing = Shell(dir, "./zlmachine sharing");
+  EXPECT_FALSE(Contains(sharing.output, "shared:")) << sharing.output;
+
+  EXPECT_TRUE(Contains(Shell(dir, "./zlmachine clockrate").output, "Clock rate     : 1 (real time)"));
+  ASSERT_EQ(Shell(dir, "./zlmachine clockrate 10").exitCode, 0);
+  EXPECT_TRUE(Contains(Shell(dir, "./zlmachine show").output, "Clock rate     : 10 times real time"));
+  for (const char* wrong : {"0", "1001", "fast", "10x"}) {
+    EXPECT_EQ(Shell(dir, std::string("./zlmachine clockrate ") + wrong).exitCode, 2) << wrong;
+  }
+  EXPECT_TRUE(Contains(Shell(dir, "./zlmachine clockrate").output, "Clock rate     : 10 times"));
+}
+
 TEST(ZlmachineTest, RefusesUnknownCommandsAndMissingMachines) {
   EXPECT_EQ(Shell("", "./zlmachine frobnicate").exitCode, 2);
   EXPECT_EQ(Shell("", "./zlmachine").exitCode, 2);

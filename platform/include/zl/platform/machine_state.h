@@ -117,6 +117,12 @@ std::vector<ServiceRecord> ListServices();
 bool SetFault(const std::string& name, std::uint32_t value);
 bool SetFaultText(const std::string& name, const std::vector<std::string>& lines);
 
+// The clock rate every program of the machine follows (see clock_rate.h); 1
+// is real time. Programs read it when their clock starts, so it is set before
+// they run. False when the rate is outside 1 to kMaxClockRate or the machine
+// cannot be changed.
+bool SetClockRate(std::uint32_t rate);
+
 // Formats used throughout the machine's state.
 std::string FormatMac(const std::vector<std::uint8_t>& mac);  // "0A-1B-2C-3D-4E-5F"
 bool ParseMac(const std::string& text, std::vector<std::uint8_t>& mac);
