@@ -27,7 +27,12 @@ int main(int argc, char** argv) {
   definition.displayName = name + " Service";
   definition.imageArguments = "--name=" + name;
   definition.startType = 3;  // started on demand
-  definition.onStop = [] { std::printf("stop requested\n"); };
+  // Written out before the stopped state is reported, so whoever sees the
+  // service stopped finds the line in its log.
+  definition.onStop = [] {
+    std::printf("stop requested\n");
+    std::fflush(stdout);
+  };
   zl::syscmd::ServiceApplication application(definition, loop);
   const int code = application.Run(args);
   std::fflush(stdout);
