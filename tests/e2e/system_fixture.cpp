@@ -208,11 +208,15 @@ std::string SystemTest::HostedAdapterGuid() const { return machine::ReadHostedNe
 
 // ---- Files --------------------------------------------------------------------
 
-std::string SystemTest::TodaysUrlLog() const {
+std::string SystemTest::TodaysUrlLogFile() const {
   const LocalDateTime today = clock_->LocalNow();
   char name[32];
   std::snprintf(name, sizeof name, "/UrlLog/%04d-%02d-%02d.txt", today.year, today.month, today.day);
-  std::ifstream file(programsNative_ + name, std::ios::binary);
+  return programsNative_ + name;
+}
+
+std::string SystemTest::TodaysUrlLog() const {
+  std::ifstream file(TodaysUrlLogFile(), std::ios::binary);
   std::ostringstream text;
   text << file.rdbuf();
   return text.str();

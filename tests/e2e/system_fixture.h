@@ -88,6 +88,7 @@ class SystemTest : public ::testing::Test {
   // ---- Files --------------------------------------------------------------
   // Today's URL log beside the service's program ("" when there is none).
   std::string TodaysUrlLog() const;
+  std::string TodaysUrlLogFile() const;
 
   zl::test::EmulatedMachine machine_;
   zl::test::TempFolder programs_;
