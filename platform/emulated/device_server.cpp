@@ -6,6 +6,7 @@
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -61,8 +62,11 @@ class RequestStream {
     }
     if (buffer_.size() < length) buffer_.resize(length);
     while (end_ < length) {
-      const ssize_t got = ::recv(fd_, buffer_.data() + end_, buffer_.size() - end_, 0);
-      if (got < 0 && errno == EINTR) continue;
+      iovec piece{buffer_.data() + end_, buffer_.size() - end_};
+      msghdr message{};
+      message.msg_iov = &piece;
+      message.msg_iovlen = 1;
+      const ssize_t got = devicewire::ReceiveSpinning(fd_, message);
       if (got <= 0) return false;
       end_ += std::size_t(got);
     }

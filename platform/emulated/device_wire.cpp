@@ -1,6 +1,7 @@
 #include "device_wire.h"
 
 #include <sys/socket.h>
+#include <sched.h>
 #include <sys/uio.h>
 
 #include <cerrno>
@@ -18,7 +19,35 @@ void Advance(iovec* pieces, std::size_t count, std::size_t done) {
   }
 }
 
+// Asked once: a process's processors rarely change while it runs, and a
+// wrong answer costs only speed.
+bool MayRunOnSeveralProcessors() {
+  static const bool several = [] {
+    cpu_set_t processors;
+    CPU_ZERO(&processors);
+    return ::sched_getaffinity(0, sizeof processors, &processors) == 0 && CPU_COUNT(&processors) > 1;
+  }();
+  return several;
+}
+
 }  // namespace
+
+ssize_t ReceiveSpinning(int fd, msghdr& message) {
+  const auto until = std::chrono::steady_clock::now() + kSpinFor;
+  while (MayRunOnSeveralProcessors()) {
+    const ssize_t got = ::recvmsg(fd, &message, MSG_DONTWAIT);
+    if (got >= 0) return got;
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) return got;
+    if (std::chrono::steady_clock::now() >= until) break;
+    ::sched_yield();
+  }
+  ssize_t got;
+  do {
+    got = ::recvmsg(fd, &message, 0);
+  } while (got < 0 && errno == EINTR);
+  return got;
+}
 
 bool SendAll(int fd, const void* data, std::size_t length) {
   return SendWithPayload(fd, data, length, nullptr, 0);
@@ -63,8 +92,7 @@ bool ReceiveWithPayload(int fd, void* header, std::size_t headerLength, void* pa
     msghdr message{};
     message.msg_iov = pieces;
     message.msg_iovlen = payloadCapacity > 0 ? 2 : 1;
-    const ssize_t got = ::recvmsg(fd, &message, 0);
-    if (got < 0 && errno == EINTR) continue;
+    const ssize_t got = ReceiveSpinning(fd, message);
     if (got <= 0) return false;
     const std::size_t moved = std::size_t(got);
     if (moved >= headerLeft) {

@@ -8,6 +8,9 @@
 // fields are little-endian as the machine stores them (native on x86-64).
 #pragma once
 
+#include <sys/socket.h>
+
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 
@@ -33,6 +36,17 @@ struct ReplyHeader {
   std::uint32_t information;  // bytes the driver reported
   std::uint32_t outputBytes;  // bytes of output that follow
 };
+
+// One recvmsg of the next message of a request or its answer, which follow
+// each other within microseconds. Where this process may run on more than one
+// processor, it first asks without waiting, giving the processor away between
+// tries, for up to kSpinFor before it sleeps: a sleeping reader costs a
+// wake-up per message, and a wake-up on another processor costs far more than
+// the message itself. On one processor the peer runs only while this reader
+// waits, so it sleeps at once. What recvmsg returns (errno set on -1; EINTR is
+// retried).
+inline constexpr auto kSpinFor = std::chrono::microseconds(50);
+ssize_t ReceiveSpinning(int fd, msghdr& message);
 
 // Whole-buffer socket transfers; false on end of stream or any error.
 bool SendAll(int fd, const void* data, std::size_t length);
