@@ -5,6 +5,7 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <chrono>
@@ -67,7 +68,12 @@ bool RemoteProcess::Copy(std::uint64_t address, void* local, std::size_t length,
 bool RemoteProcess::ReadMemory(std::uint64_t address, void* destination, std::size_t length) {
   if (length == 0) return true;
   if (FromReadAhead(address, destination, length)) return true;
-  if (length < kReadAhead) return ReadAhead(address, destination, length);
+  std::size_t window;
+  {
+    std::lock_guard lock(mutex_);
+    window = window_;
+  }
+  if (length < window) return ReadAhead(address, destination, length);
   return Copy(address, destination, length, false);
 }
 
@@ -89,11 +95,15 @@ bool RemoteProcess::FromReadAhead(std::uint64_t address, void* destination, std:
 
 bool RemoteProcess::ReadAhead(std::uint64_t address, void* destination, std::size_t length) {
   if (!Alive()) return false;
-  // Not past the end of the address space.
-  const std::size_t window =
-      address > UINT64_MAX - kReadAhead ? std::size_t(UINT64_MAX - address + 1) : kReadAhead;
   std::lock_guard lock(mutex_);
-  ahead_.resize(kReadAhead);
+  // A read after the last copy's start that the copy did not hold: the
+  // request walks on through a batch.
+  if (aheadLength_ > 0 && address > aheadAddress_) {
+    window_ = std::min(window_ * 2, kLargestReadAhead);
+  }
+  // Not past the end of the address space.
+  const std::size_t window = address > UINT64_MAX - window_ ? std::size_t(UINT64_MAX - address + 1) : window_;
+  if (ahead_.size() < window_) ahead_.resize(window_);
   aheadLength_ = 0;
   iovec localVector{ahead_.data(), window};
   iovec remoteVector{reinterpret_cast<void*>(static_cast<std::uintptr_t>(address)), window};
@@ -128,6 +138,10 @@ PKEVENT RemoteProcess::EventOfHandle(std::uint64_t handle) {
 
 void RemoteProcess::EndRequest() {
   DropReadAhead();
+  {
+    std::lock_guard lock(mutex_);
+    window_ = kReadAhead;
+  }
   std::vector<PKEVENT> lookups;
   {
     std::lock_guard lock(mutex_);

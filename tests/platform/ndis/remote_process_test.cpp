@@ -12,24 +12,26 @@
 namespace zl::ndishost {
 namespace {
 
-// Two pages: the first readable and writable, the second not mapped for access.
+// `readable` pages that are readable and writable, then one not mapped for access.
 class GuardedPages {
  public:
-  GuardedPages() : size_(std::size_t(::sysconf(_SC_PAGESIZE))) {
-    void* area = ::mmap(nullptr, 2 * size_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  explicit GuardedPages(std::size_t readable = 1)
+      : page_(std::size_t(::sysconf(_SC_PAGESIZE))), size_(readable * page_) {
+    void* area = ::mmap(nullptr, size_ + page_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (area == MAP_FAILED) return;
     base_ = static_cast<std::uint8_t*>(area);
-    ::mprotect(base_ + size_, size_, PROT_NONE);
-    for (std::size_t i = 0; i < size_; ++i) base_[i] = std::uint8_t(i * 7);
+    ::mprotect(base_ + size_, page_, PROT_NONE);
+    for (std::size_t i = 0; i < size_; ++i) base_[i] = std::uint8_t(i * 7 + i / 251);
   }
   ~GuardedPages() {
-    if (base_) ::munmap(base_, 2 * size_);
+    if (base_) ::munmap(base_, size_ + page_);
   }
   std::uint8_t* At(std::size_t offset) const { return base_ + offset; }
-  std::size_t PageSize() const { return size_; }
+  std::size_t ReadableBytes() const { return size_; }
   bool Mapped() const { return base_ != nullptr; }
 
  private:
+  std::size_t page_;
   std::size_t size_;
   std::uint8_t* base_ = nullptr;
 };
@@ -52,7 +54,7 @@ TEST(RemoteProcessTest, ReadsNearTheEndOfTheMappedMemorySucceedOnlyWhereAllTheir
   GuardedPages pages;
   ASSERT_TRUE(pages.Mapped());
   RemoteProcess self(::getpid());
-  const std::size_t end = pages.PageSize();
+  const std::size_t end = pages.ReadableBytes();
   struct Case {
     std::size_t offset, length;
     bool succeeds;
@@ -74,6 +76,31 @@ TEST(RemoteProcessTest, ReadsNearTheEndOfTheMappedMemorySucceedOnlyWhereAllTheir
         EXPECT_EQ(std::memcmp(copy, pages.At(c.offset), c.length), 0);
       }
     }
+    self.EndRequest();
+  }
+}
+
+// A batch request walks through records laid one after the other; its copies
+// ahead grow, and must still give each record's own bytes and fail exactly
+// the record that runs into the unmapped page.
+TEST(RemoteProcessTest, ABatchOfRecordsReadsAsInTheCallersMemoryUpToTheUnmappedPage) {
+  constexpr std::size_t kStride = 1544, kHeader = 32, kFrame = 590;
+  GuardedPages pages(12);
+  ASSERT_TRUE(pages.Mapped());
+  RemoteProcess self(::getpid());
+  const std::size_t end = pages.ReadableBytes();
+  for (int request = 0; request < 2; ++request) {
+    std::size_t offset = 0;
+    for (; offset + kHeader + kFrame <= end; offset += kStride) {
+      std::uint8_t header[kHeader] = {}, frame[kFrame] = {};
+      ASSERT_TRUE(self.ReadMemory(AddressOf(pages.At(offset)), header, sizeof header)) << offset;
+      ASSERT_TRUE(self.ReadMemory(AddressOf(pages.At(offset + kHeader)), frame, sizeof frame)) << offset;
+      EXPECT_EQ(std::memcmp(header, pages.At(offset), sizeof header), 0) << offset;
+      EXPECT_EQ(std::memcmp(frame, pages.At(offset + kHeader), sizeof frame), 0) << offset;
+    }
+    // The next record's frame would run into the unmapped page.
+    std::uint8_t frame[kFrame] = {};
+    EXPECT_FALSE(self.ReadMemory(AddressOf(pages.At(end - kFrame + 1)), frame, sizeof frame));
     self.EndRequest();
   }
 }

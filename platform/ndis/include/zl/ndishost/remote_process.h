@@ -16,8 +16,12 @@
 // A small read also takes the bytes after it, as far as they are mapped (up to
 // kReadAhead in all): the driver reads a packet record's header and then its
 // frame, and the frame then comes from that copy instead of a second
-// process_vm_readv. The copy holds only for the request being dispatched: it is
-// dropped by EndRequest and by every write.
+// process_vm_readv. When a request reads on beyond what its last copy holds (a
+// batch of records, one after the other), each further copy is twice as large,
+// up to kLargestReadAhead, so a batch costs a few reads instead of one per
+// record. The copy holds only for the request being dispatched: it is dropped
+// by EndRequest and by every write; EndRequest also shrinks the next copy back
+// to kReadAhead.
 #pragma once
 
 #include <sys/types.h>
@@ -66,6 +70,9 @@ class RemoteProcess final : public Requester {
   bool alive_ = true;
   // A packet record: its 32-byte header and a frame of up to 1514 bytes.
   static constexpr std::size_t kReadAhead = 2048;
+  // Sixteen such records and then some.
+  static constexpr std::size_t kLargestReadAhead = 32 * 1024;
+  std::size_t window_ = kReadAhead;  // the size of the next copy
   std::vector<std::uint8_t> ahead_;
   std::uint64_t aheadAddress_ = 0;
   std::size_t aheadLength_ = 0;
