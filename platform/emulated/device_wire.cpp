@@ -1,7 +1,7 @@
 #include "device_wire.h"
 
-#include <sys/socket.h>
 #include <sched.h>
+#include <sys/socket.h>
 #include <sys/uio.h>
 
 #include <cerrno>
