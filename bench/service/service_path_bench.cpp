@@ -93,27 +93,24 @@ Bench& Shared() {
   return bench;
 }
 
-// The median time per frame of one benchmark's iterations; a few iterations
-// stalled for whole time slices on a shared machine stay out of it.
-class FrameTimes {
- public:
-  template <typename Body>
-  void Time(Body&& body) {
+// Runs the benchmark's iterations, each one crossing of kFrames frames; sets
+// the items processed and `median_frame_ns`, and returns that median. A few
+// iterations stalled for whole time slices on a shared machine stay out of it.
+double CrossEveryIteration(benchmark::State& state, Bench& bench, const Bytes& frame) {
+  std::vector<double> perFrame;
+  for (auto _ : state) {
     const auto start = std::chrono::steady_clock::now();
-    body();
+    if (!bench.Cross(frame)) state.SkipWithError("frames lost");
     const auto elapsed = std::chrono::steady_clock::now() - start;
-    samples_.push_back(double(std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count()) / kFrames);
+    perFrame.push_back(double(std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count()) / kFrames);
   }
-  double Median() {
-    if (samples_.empty()) return 0;
-    auto middle = samples_.begin() + std::ptrdiff_t(samples_.size() / 2);
-    std::nth_element(samples_.begin(), middle, samples_.end());
-    return *middle;
-  }
-
- private:
-  std::vector<double> samples_;
-};
+  state.SetItemsProcessed(state.iterations() * kFrames);
+  if (perFrame.empty()) return 0;
+  auto middle = perFrame.begin() + std::ptrdiff_t(perFrame.size() / 2);
+  std::nth_element(perFrame.begin(), middle, perFrame.end());
+  state.counters["median_frame_ns"] = *middle;
+  return *middle;
+}
 
 // The library loop's median per frame size, for the packet thread's ratio.
 std::map<std::int64_t, double>& LibraryLoopNanoseconds() {
@@ -124,10 +121,7 @@ std::map<std::int64_t, double>& LibraryLoopNanoseconds() {
 void BM_PassThroughMode0(benchmark::State& state) {
   Bench& b = Shared();
   const Bytes frame = ClientFrame(std::size_t(state.range(0)));
-  for (auto _ : state) {
-    if (!b.Cross(frame)) state.SkipWithError("frames lost");
-  }
-  state.SetItemsProcessed(state.iterations() * kFrames);
+  CrossEveryIteration(state, b, frame);
 }
 BENCHMARK(BM_PassThroughMode0)->Arg(64)->Arg(1514)->UseRealTime();
 
@@ -158,15 +152,7 @@ void BM_LibraryReadAndReinjectLoop(benchmark::State& state) {
       }
     }
   });
-  FrameTimes times;
-  for (auto _ : state) {
-    times.Time([&] {
-      if (!b.Cross(frame)) state.SkipWithError("frames lost");
-    });
-  }
-  state.SetItemsProcessed(state.iterations() * kFrames);
-  const double median = times.Median();
-  state.counters["median_frame_ns"] = median;
+  const double median = CrossEveryIteration(state, b, frame);
   LibraryLoopNanoseconds()[state.range(0)] = median;
   stop = true;
   zl::platform::SignalEvent(event);
@@ -192,15 +178,7 @@ void BM_ServicePacketThread(benchmark::State& state) {
   auto service = std::make_unique<zl::service::TZephlinkService>(loop, options);
   for (int tries = 0; tries < 2000 && b.Mode() != 3; ++tries) ::usleep(5000);
   if (b.Mode() != 3) state.SkipWithError("the packet thread did not divert the adapter");
-  FrameTimes times;
-  for (auto _ : state) {
-    times.Time([&] {
-      if (!b.Cross(frame)) state.SkipWithError("frames lost");
-    });
-  }
-  state.SetItemsProcessed(state.iterations() * kFrames);
-  const double median = times.Median();
-  state.counters["median_frame_ns"] = median;
+  const double median = CrossEveryIteration(state, b, frame);
   const auto library = LibraryLoopNanoseconds().find(state.range(0));
   if (library != LibraryLoopNanoseconds().end() && library->second > 0) {
     state.counters["x_library_loop"] = median / library->second;

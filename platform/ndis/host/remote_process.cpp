@@ -68,13 +68,7 @@ bool RemoteProcess::Copy(std::uint64_t address, void* local, std::size_t length,
 bool RemoteProcess::ReadMemory(std::uint64_t address, void* destination, std::size_t length) {
   if (length == 0) return true;
   if (FromReadAhead(address, destination, length)) return true;
-  std::size_t window;
-  {
-    std::lock_guard lock(mutex_);
-    window = window_;
-  }
-  if (length < window) return ReadAhead(address, destination, length);
-  return Copy(address, destination, length, false);
+  return ReadAhead(address, destination, length);
 }
 
 bool RemoteProcess::WriteMemory(std::uint64_t address, const void* source, std::size_t length) {
@@ -95,7 +89,12 @@ bool RemoteProcess::FromReadAhead(std::uint64_t address, void* destination, std:
 
 bool RemoteProcess::ReadAhead(std::uint64_t address, void* destination, std::size_t length) {
   if (!Alive()) return false;
-  std::lock_guard lock(mutex_);
+  std::unique_lock lock(mutex_);
+  // A read as large as the copy would be goes straight to the caller's memory.
+  if (length >= window_) {
+    lock.unlock();
+    return Copy(address, destination, length, false);
+  }
   // A read after the last copy's start that the copy did not hold: the
   // request walks on through a batch.
   if (aheadLength_ > 0 && address > aheadAddress_) {
@@ -137,14 +136,11 @@ PKEVENT RemoteProcess::EventOfHandle(std::uint64_t handle) {
 }
 
 void RemoteProcess::EndRequest() {
-  DropReadAhead();
-  {
-    std::lock_guard lock(mutex_);
-    window_ = kReadAhead;
-  }
   std::vector<PKEVENT> lookups;
   {
     std::lock_guard lock(mutex_);
+    aheadLength_ = 0;
+    window_ = kReadAhead;
     lookups.swap(lookups_);
   }
   for (PKEVENT event : lookups) ObfDereferenceObject(event);
